@@ -1,0 +1,65 @@
+# Top-level driver. `make test` is what CI runs; `make run` is the quick look.
+#   make            build both trees (build/native and build/win32)
+#   make test       install what is missing, build everything, run every test
+#   make run        install what is missing, build, and run the sample
+#   make sanitize   native tests under AddressSanitizer and UBSan
+#   make fuzz       every libFuzzer target for FUZZ_SECONDS each
+#   make wine-test  the Win32 tests under Wine (needs `make win32`)
+
+JOBS ?= 2
+FUZZ_SECONDS ?= 20
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+
+# BUILD moves all trees elsewhere (for example to keep two checkouts apart).
+BUILD ?= build
+NATIVE := $(BUILD)/native
+WIN32 := $(BUILD)/win32
+SANITIZE := $(BUILD)/sanitize
+
+.PHONY: all deps native win32 sanitize-build sanitize fuzz native-test wine-test test run clean
+
+all: native win32
+
+deps:
+	@tools/setup-deps
+
+native: deps
+	@cmake -S . -B $(NATIVE) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(NATIVE) -j$(JOBS) >/dev/null
+
+win32: deps
+	@cmake -S . -B $(WIN32) $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+	@cmake --build $(WIN32) -j$(JOBS) >/dev/null
+
+# clang, so that the same tree also builds the libFuzzer targets.
+sanitize-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DORVANTA_SANITIZE=ON -DORVANTA_FUZZ=ON >/dev/null
+	@cmake --build $(SANITIZE) -j$(JOBS) >/dev/null
+
+sanitize: sanitize-build
+	@echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --test-dir $(SANITIZE) --output-on-failure -j$(JOBS)
+
+fuzz: sanitize-build
+	@tools/run-fuzzers $(SANITIZE) $(FUZZ_SECONDS)
+
+native-test: native
+	@echo "== native tests"
+	@ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
+
+wine-test: win32
+	@echo "== Win32 tests under Wine"
+	@tools/wine-session ctest --test-dir $(WIN32) --output-on-failure --timeout 300
+
+test: native-test sanitize fuzz wine-test
+
+run: native
+	@mkdir -p $(NATIVE)/samples
+	@$(NATIVE)/kelvo2dos/make_sample_menu_disk $(NATIVE)/samples/KELVOMNU.ATR
+	@echo "== KELVO2DOS $(NATIVE)/samples/KELVOMNU.ATR"
+	@cd $(NATIVE)/samples && ../kelvo2dos/KELVO2DOS KELVOMNU.ATR
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,38 @@
+# Helpers shared by the subsystems' CMakeLists.
+
+# orvanta_test(NAME SOURCES... LIBS...) builds a GoogleTest executable and
+# registers it with CTest. In the Win32 tree CTest runs it under Wine through
+# the cross-compiling emulator; Wine tests share the display, clipboard and
+# prefix, so they run one at a time.
+function(orvanta_test name)
+  cmake_parse_arguments(T "" "WORKING_DIRECTORY" "SOURCES;LIBS;ARGS" ${ARGN})
+  if(NOT ORVANTA_TESTS)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  if(NOT T_WORKING_DIRECTORY)
+    set(T_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} ${T_ARGS} WORKING_DIRECTORY ${T_WORKING_DIRECTORY})
+  if(CMAKE_CROSSCOMPILING)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine TIMEOUT 300)
+  else()
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  endif()
+endfunction()
+
+# orvanta_fuzzer(NAME SOURCES... LIBS...) builds a libFuzzer target when the
+# fuzz build is on; `make test` runs each one for a fixed short time.
+function(orvanta_fuzzer name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORVANTA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  # The Makefile runs every executable in this folder.
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
+endfunction()
