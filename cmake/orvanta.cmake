@@ -22,10 +22,12 @@ function(orvanta_test name)
   endif()
 endfunction()
 
-# orvanta_fuzzer(NAME SOURCES... LIBS...) builds a libFuzzer target when the
-# fuzz build is on; `make test` runs each one for a fixed short time.
+# orvanta_fuzzer(NAME SOURCES... LIBS... [SEEDER target]) builds a libFuzzer
+# target when the fuzz build is on; `make test` runs each one for a fixed
+# short time. A SEEDER is a program of the tree that writes starting inputs
+# into the folder it is given, so that short runs begin from valid images.
 function(orvanta_fuzzer name)
-  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "SEEDER" "SOURCES;LIBS" ${ARGN})
   if(NOT ORVANTA_FUZZ)
     return()
   endif()
@@ -35,4 +37,11 @@ function(orvanta_fuzzer name)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   # The Makefile runs every executable in this folder.
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
+  if(F_SEEDER)
+    # tools/run-fuzzers runs fuzz-seeders/NAME SEED_DIR before fuzzing NAME.
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/fuzz-seeders
+      COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:${F_SEEDER}> ${CMAKE_BINARY_DIR}/fuzz-seeders/${name})
+    add_dependencies(${name} ${F_SEEDER})
+  endif()
 endfunction()
