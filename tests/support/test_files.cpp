@@ -172,8 +172,14 @@ std::string ExecutableDir() {
 
 int RunProgram(const std::string& dir, const std::string& commandLine,
                const std::string& stdoutPath) {
+  return RunProgram(dir, commandLine, stdoutPath, "");
+}
+
+int RunProgram(const std::string& dir, const std::string& commandLine,
+               const std::string& stdoutPath, const std::string& stderrPath) {
   CurrentDir inDir(dir);
   std::string command = commandLine + " > " + stdoutPath;
+  if (!stderrPath.empty()) command += " 2> " + stderrPath;
   int status = system(command.c_str());
 #ifdef _WIN32
   return status;

@@ -51,3 +51,6 @@ std::string ExecutableDir();
 // when the program could not be started.
 int RunProgram(const std::string& dir, const std::string& commandLine,
                const std::string& stdoutPath);
+// As above, with standard error sent to the file stderrPath.
+int RunProgram(const std::string& dir, const std::string& commandLine,
+               const std::string& stdoutPath, const std::string& stderrPath);
