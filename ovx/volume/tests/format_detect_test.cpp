@@ -121,8 +121,8 @@ TEST_F(DetectTest, PartitionMapIsWalkedOneMapBlockAtATime) {
   for (const char* type : {"Apple_HFSX", "Apple_HFS "}) {
     std::vector<PartitionSpec> map = UsualPartitionMap(200, 1600);
     map[2].type = type;
-    const Bytes far = MakePartitionedDisk(1800, map, {{}, {}, MakeHfsVolume(800, "Disk")});
-    EXPECT_EQ((Detected{FormatNone, 0, 0, 900}), DetectImage(far)) << type;
+    const Bytes distant = MakePartitionedDisk(1800, map, {{}, {}, MakeHfsVolume(800, "Disk")});
+    EXPECT_EQ((Detected{FormatNone, 0, 0, 900}), DetectImage(distant)) << type;
     map[2].type = "Apple_HFS";
     EXPECT_EQ((Detected{FormatHfs, 200, 0, 900}), DetectImage(MakePartitionedDisk(1800, map, {{}, {}, MakeHfsVolume(800, "Disk")})));
   }
