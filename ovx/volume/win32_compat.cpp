@@ -50,6 +50,27 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
+// Moves bytes until all are done; a read that meets the end of the file
+// succeeds with fewer, as on the platform, while a write must place them all.
+BOOL MoveBytes(HANDLE file, char* buffer, DWORD bytes, LPDWORD done, bool write) {
+  int fd = FileDescriptor(file);
+  if (done) *done = 0;
+  if (fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  DWORD total = 0;
+  while (total < bytes) {
+    ssize_t moved = write ? ::write(fd, buffer + total, bytes - total) : read(fd, buffer + total, bytes - total);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved < 0 || (moved == 0 && write)) {
+      if (done) *done = total;
+      return Fail(moved < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL);
+    }
+    if (moved == 0) break;
+    total += static_cast<DWORD>(moved);
+  }
+  if (done) *done = total;
+  return TRUE;
+}
+
 }  // namespace
 
 HANDLE GetProcessHeap() { return &HeapMarker; }
@@ -123,40 +144,11 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD done, LPOVERLAPPED) {
-  int fd = FileDescriptor(file);
-  if (done) *done = 0;
-  if (fd < 0) return Fail(ERROR_INVALID_HANDLE);
-  DWORD total = 0;
-  while (total < bytes) {
-    ssize_t got = read(fd, static_cast<char*>(buffer) + total, bytes - total);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      if (done) *done = total;
-      return Fail(ErrorFromErrno(errno));
-    }
-    if (got == 0) break;  // end of file: success with fewer bytes, as on the platform
-    total += static_cast<DWORD>(got);
-  }
-  if (done) *done = total;
-  return TRUE;
+  return MoveBytes(file, static_cast<char*>(buffer), bytes, done, false);
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD done, LPOVERLAPPED) {
-  int fd = FileDescriptor(file);
-  if (done) *done = 0;
-  if (fd < 0) return Fail(ERROR_INVALID_HANDLE);
-  DWORD total = 0;
-  while (total < bytes) {
-    ssize_t put = write(fd, static_cast<const char*>(buffer) + total, bytes - total);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      if (done) *done = total;
-      return Fail(put < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL);
-    }
-    total += static_cast<DWORD>(put);
-  }
-  if (done) *done = total;
-  return TRUE;
+  return MoveBytes(file, static_cast<char*>(const_cast<void*>(buffer)), bytes, done, true);
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distanceLow, PLONG distanceHigh, DWORD method) {

@@ -46,6 +46,13 @@ bool FileExists(const std::string& path);
 // The folder holding the running test executable.
 std::string ExecutableDir();
 
+// The path of the program `name` built beside the running test executable
+// (with ".exe" on Win32).
+std::string ProgramBeside(const std::string& name);
+
+// text as a console program of this build writes it: CR LF line ends on Win32.
+std::string ConsoleText(const std::string& text);
+
 // Runs commandLine (program and arguments, no shell syntax) in dir with
 // standard output sent to the file stdoutPath. Returns the exit status, or -1
 // when the program could not be started.

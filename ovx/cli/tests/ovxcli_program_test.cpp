@@ -12,25 +12,6 @@
 
 namespace {
 
-#ifdef _WIN32
-const char kProgram[] = "ovxcli.exe";
-#else
-const char kProgram[] = "ovxcli";
-#endif
-
-std::string ConsoleText(const std::string& text) {
-#ifdef _WIN32
-  std::string crlf;
-  for (char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return crlf;
-#else
-  return text;
-#endif
-}
-
 struct ProgramRun {
   int status;
   std::string out;
@@ -38,9 +19,7 @@ struct ProgramRun {
 };
 
 ProgramRun RunOvxcli(const ScratchDir& dir, const std::string& arguments) {
-  std::string program = ExecutableDir();
-  program += (program.find('\\') != std::string::npos ? "\\" : "/");
-  program += kProgram;
+  std::string program = ProgramBeside("ovxcli");
   EXPECT_EQ(std::string::npos, program.find(' ')) << "build paths must not hold spaces";
   int status = RunProgram(dir.path(), program + (arguments.empty() ? "" : " " + arguments), "stdout.txt",
                           "stderr.txt");

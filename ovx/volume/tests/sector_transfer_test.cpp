@@ -50,6 +50,14 @@ std::vector<uint32_t> Range(uint32_t first, uint32_t count) {
 // A volume record of the given kind, opened without detection.
 Volume* OpenDevice(VolumeKind kind, int flags = 0) { return OpenVolume(kind, 0, flags | OpenNoDetect); }
 
+// A floppy volume on Windows NT or 9x, its drive serving a disk of numbered sectors.
+Volume* OpenFloppy(FakeDevices& devices, bool nt, uint32_t sectors = 2880) {
+  devices.floppy = MakeNumberedSectors(sectors);
+  Volume* volume = OpenDevice(KindFloppy);
+  if (volume) volume->isNT = nt;
+  return volume;
+}
+
 // Sets the request as OVX's callers do (track and head 0) and transfers.
 int Transfer(Volume* volume, int32_t first, int32_t count, uint8_t* buffer, bool write) {
   volume->track = 0;
@@ -92,10 +100,8 @@ TEST(TransferSectors, WritesToReadOnlyVolumesFailBeforeAnyDevice) {
 
 TEST(TransferSectors, TrackAndHeadFoldIntoTheSectorExceptOnTheBiosPath) {
   FakeDevices devices;
-  devices.floppy = MakeNumberedSectors(2880);
-  Volume* volume = OpenDevice(KindFloppy);
+  Volume* volume = OpenFloppy(devices, true);
   ASSERT_NE(nullptr, volume);
-  volume->isNT = 1;
   struct Case {
     int32_t sizeKB, track, head, expected;
   } cases[] = {
@@ -145,10 +151,8 @@ TEST(TransferSectors, TrackAndHeadFoldIntoTheSectorExceptOnTheBiosPath) {
 
 TEST(TransferSectors, BiosFloppyRequestsAreCutAtTrackEnds) {
   FakeDevices devices;
-  devices.floppy = MakeNumberedSectors(2880);
-  Volume* volume = OpenDevice(KindFloppy);
+  Volume* volume = OpenFloppy(devices, false);
   ASSERT_NE(nullptr, volume);
-  volume->isNT = 0;
   ASSERT_EQ(1440, volume->sizeKB);
 
   Bytes data(20 * 512);
@@ -197,10 +201,8 @@ TEST(TransferSectors, BiosFloppyRequestsAreCutAtTrackEnds) {
 
 TEST(TransferSectors, BiosFloppyFailureKeepsTheEarlierPieces) {
   FakeDevices devices;
-  devices.floppy = MakeNumberedSectors(18);  // track 0, side 0 only
-  Volume* volume = OpenDevice(KindFloppy);
+  Volume* volume = OpenFloppy(devices, false, 18);  // track 0, side 0 only
   ASSERT_NE(nullptr, volume);
-  volume->isNT = 0;
   Bytes data(20 * 512, 0);
   EXPECT_EQ(0, Transfer(volume, 10, 20, data.data(), false));
   EXPECT_EQ(2u, devices.floppyCalls.size());
@@ -210,9 +212,8 @@ TEST(TransferSectors, BiosFloppyFailureKeepsTheEarlierPieces) {
 
 TEST(TransferSectors, MfsBlockInSectorTwoSwitchesTheBiosFloppySize) {
   FakeDevices devices;
-  Volume* volume = OpenDevice(KindFloppy);
+  Volume* volume = OpenFloppy(devices, false);
   ASSERT_NE(nullptr, volume);
-  volume->isNT = 0;
   Bytes data(20 * 512);
   struct Case {
     uint16_t blocks;
