@@ -11,34 +11,13 @@
 
 namespace {
 
-#ifdef _WIN32
-const char kProgram[] = "KELVO2DOS.exe";
-#else
-const char kProgram[] = "KELVO2DOS";
-#endif
-
-std::string ConsoleText(const std::string& text) {
-#ifdef _WIN32
-  std::string crlf;
-  for (char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return crlf;
-#else
-  return text;
-#endif
-}
-
 struct ProgramRun {
   int status;
   std::string text;
 };
 
 ProgramRun RunKelvo(const ScratchDir& dir, const std::string& arguments) {
-  std::string program = ExecutableDir();
-  program += (program.find('\\') != std::string::npos ? "\\" : "/");
-  program += kProgram;
+  std::string program = ProgramBeside("KELVO2DOS");
   EXPECT_EQ(std::string::npos, program.find(' ')) << "build paths must not hold spaces";
   int status = RunProgram(dir.path(), program + (arguments.empty() ? "" : " " + arguments), "stdout.txt");
   return {status, ReadFileText(dir.File("stdout.txt"))};

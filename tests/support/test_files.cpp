@@ -170,10 +170,38 @@ std::string ExecutableDir() {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
+std::string ProgramBeside(const std::string& name) {
+  std::string dir = ExecutableDir();
+#ifdef _WIN32
+  return dir + (dir.find('\\') != std::string::npos ? "\\" : "/") + name + ".exe";
+#else
+  return dir + "/" + name;
+#endif
+}
+
+std::string ConsoleText(const std::string& text) {
+#ifdef _WIN32
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
+#else
+  return text;
+#endif
+}
+
 int RunProgram(const std::string& dir, const std::string& commandLine,
                const std::string& stdoutPath) {
+  return RunProgram(dir, commandLine, stdoutPath, "");
+}
+
+int RunProgram(const std::string& dir, const std::string& commandLine,
+               const std::string& stdoutPath, const std::string& stderrPath) {
   CurrentDir inDir(dir);
   std::string command = commandLine + " > " + stdoutPath;
+  if (!stderrPath.empty()) command += " 2> " + stderrPath;
   int status = system(command.c_str());
 #ifdef _WIN32
   return status;

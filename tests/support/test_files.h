@@ -46,8 +46,18 @@ bool FileExists(const std::string& path);
 // The folder holding the running test executable.
 std::string ExecutableDir();
 
+// The path of the program `name` built beside the running test executable
+// (with ".exe" on Win32).
+std::string ProgramBeside(const std::string& name);
+
+// text as a console program of this build writes it: CR LF line ends on Win32.
+std::string ConsoleText(const std::string& text);
+
 // Runs commandLine (program and arguments, no shell syntax) in dir with
 // standard output sent to the file stdoutPath. Returns the exit status, or -1
 // when the program could not be started.
 int RunProgram(const std::string& dir, const std::string& commandLine,
                const std::string& stdoutPath);
+// As above, with standard error sent to the file stderrPath.
+int RunProgram(const std::string& dir, const std::string& commandLine,
+               const std::string& stdoutPath, const std::string& stderrPath);

@@ -1,0 +1,27 @@
+#include "info_command.h"
+
+#include "image_open.h"
+#include "ovxcli_run.h"
+
+const char* FormatName(VolumeFormat format) {
+  switch (format) {
+    case FormatAtariDos: return "atari-dos";
+    case FormatMyDos: return "mydos";
+    case FormatFat12: return "fat12";
+    case FormatFat16: return "fat16";
+    case FormatMfs: return "mfs";
+    case FormatHfs: return "hfs";
+    default: return "none";
+  }
+}
+
+int RunInfoCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
+  if (argc != 1) return kExitUsage;
+  Volume* volume = OpenImageOrReport(argv[0], err);
+  if (!volume) return kExitFailure;
+  fprintf(out, "format=%s partitionStart=%ld headerLength=%ld sizeKB=%ld\n", FormatName(volume->format),
+          static_cast<long>(volume->partitionStart), static_cast<long>(volume->headerLength),
+          static_cast<long>(volume->sizeKB));
+  CloseVolume(volume);
+  return kExitOk;
+}

@@ -1,0 +1,48 @@
+// The device back-ends below sector transfer: floppy drives (Windows 9x BIOS
+// disk service or the NT raw drive) and SCSI devices through the ASPI layer.
+// Their implementations live in a file of their own (device_backends_none.cpp
+// until the Win32 ones replace it); the portable code reaches them only
+// through deviceBackends, which tests point at fakes.
+#pragma once
+#include <cstdint>
+
+struct Volume;
+
+// Host adapters reported by the ASPI layer; 0 means ASPI is unavailable, so
+// OpenVolume refuses SCSI volumes and every SCSI transfer fails.
+extern uint16_t aspiAdapterCount;
+
+// Loads the ASPI layer and sets aspiAdapterCount. Returns 1 when ASPI is usable, else 0.
+int LoadAspi();
+// INQUIRY into buffer (zero-filled first). Non-zero when the command completed without error.
+int AspiInquiry(int hostAdapter, int target, uint8_t* buffer, uint32_t length);
+// READ CAPACITY into buffer (zero-filled first). Non-zero when it completed without error.
+int AspiReadCapacity(int hostAdapter, int target, uint8_t* buffer, uint32_t length);
+// Reads blockCount device blocks from firstBlock. Non-zero when it completed without error.
+int AspiRead(int hostAdapter, int target, uint32_t firstBlock, uint32_t blockCount,
+             uint8_t* buffer, uint32_t blockLength);
+// Writes blockCount device blocks at firstBlock. Non-zero when it completed without error.
+int AspiWrite(int hostAdapter, int target, uint32_t firstBlock, uint32_t blockCount,
+              const uint8_t* buffer, uint32_t blockLength);
+// Windows 9x floppy: moves the volume's request, cut to one track, through the
+// BIOS disk service. Non-zero on success; leaves sectorCount 0.
+int FloppyTransferVwin32(Volume* volume, uintptr_t write);
+// Windows NT floppy: moves the volume's request through the raw drive device.
+// Non-zero on success; leaves sectorCount 0.
+int FloppyTransferNT(Volume* volume, uintptr_t write);
+
+// The back-end calls the portable code makes. Each field is named after the
+// function it holds by default; tests install fakes and restore the table.
+struct DeviceBackends {
+  decltype(&::AspiInquiry) AspiInquiry;
+  decltype(&::AspiReadCapacity) AspiReadCapacity;
+  decltype(&::AspiRead) AspiRead;
+  decltype(&::AspiWrite) AspiWrite;
+  decltype(&::FloppyTransferVwin32) FloppyTransferVwin32;
+  decltype(&::FloppyTransferNT) FloppyTransferNT;
+};
+
+extern DeviceBackends deviceBackends;
+
+// The table as the program starts with it: the real back-end functions.
+DeviceBackends DefaultDeviceBackends();

@@ -1,0 +1,87 @@
+// The Volume: one opened disk source (floppy drive, SCSI device, image file or
+// Windows logical drive) and what was learned about the file system on it.
+// OpenVolume creates it and runs format detection; CloseVolume releases it and
+// everything it owns. The request fields at its head are the parameter block
+// of TransferSectors.
+#pragma once
+#include <cstdint>
+
+#include "dir_entry.h"
+#include "win32_compat.h"
+
+enum VolumeKind : int32_t {
+  KindFloppy = 1,        // source: drive number in bit 0 (0 = A:, 1 = B:)
+  KindScsi = 2,          // source: (host adapter << 4) | target id
+  KindImageFile = 3,     // source: pointer to the image file's path
+  KindLogicalDrive = 4,  // source unused; no sector transfers
+};
+
+enum VolumeFormat : int32_t {
+  FormatNone = 0,
+  FormatAtariDos = 1,
+  FormatMyDos = 2,
+  FormatFat12 = 3,
+  FormatFat16 = 4,
+  FormatMfs = 7,
+  FormatHfs = 8,
+};
+
+enum OpenFlags {
+  OpenNoDetect = 1,  // format stays FormatNone
+  OpenReadOnly = 2,  // image opened for reading; readOnly set for every kind
+  OpenCreate = 4,    // image created (or truncated), opened for reading and writing
+};
+
+enum {
+  kSectorBytes = 512,      // every transfer counts in these, whatever the device has
+  kBlockCacheSlots = 16,   // slots 0..15 hold blocks; slot 16 is scratch for reordering
+  kMaxImagePath = MAX_PATH - 1,
+};
+
+// One device block kept for devices whose blocks exceed 512 bytes.
+struct BlockCacheSlot {
+  uint8_t* buffer;  // sectorSize bytes on the process heap, or null until first use
+  int32_t block;    // device block number held in buffer
+};
+
+struct Volume {
+  // Request of TransferSectors; set all of startSector, sectorCount and buffer
+  // before every call, since the transfer consumes them.
+  int32_t startSector;  // first 512-byte sector, counted from partitionStart
+  int32_t head;         // cylinder-head-sector form only; 0 in every request OVX makes
+  int32_t track;
+  int32_t sectorCount;  // 512-byte sectors; back-ends leave it 0
+  uint8_t* buffer;      // sectorCount * 512 bytes
+
+  int32_t isNT;  // Windows NT platform: selects the floppy back-end
+  VolumeKind kind;
+  VolumeFormat format;
+  int32_t readOnly;        // writes are refused
+  int32_t partitionStart;  // 512-byte blocks added to every transfer
+  int32_t headerLength;    // bytes before sector 0 of an image file: 0, 12, 16 or 84
+  int32_t sizeKB;          // size of the medium; for floppies also the geometry
+  uint32_t sectorSize;     // device block length in bytes
+  char imagePath[MAX_PATH];
+  char deviceName[MAX_PATH];  // SCSI vendor and product text
+  int32_t hostAdapter;
+  int32_t unit;  // floppy drive number or SCSI target id
+  HANDLE file;   // the open image file
+
+  // Listing state (listings of the file systems keep it here).
+  char currentPath[MAX_PATH];
+  uint32_t currentDirId;
+  DirEntry* catalog;  // process heap; room for at least one entry
+  int32_t catalogCount;
+
+  BlockCacheSlot blockCache[kBlockCacheSlots + 1];
+};
+
+// Opens a source of the given kind (source as the VolumeKind table says) and,
+// unless OpenNoDetect, detects its format. Returns a new Volume, or null when
+// the kind is unknown, the source cannot be opened or memory runs out; then
+// GetLastError() gives the platform's reason.
+Volume* OpenVolume(VolumeKind kind, uintptr_t source, int flags);
+
+// Closes the image file and releases the cache buffers, the catalog and the
+// record. Returns 1; 0 (releasing nothing) for null or an unknown kind.
+int CloseVolume(Volume* volume);
