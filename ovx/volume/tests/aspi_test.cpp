@@ -167,8 +167,14 @@ TEST_F(AspiTest, OpenVolumeAsksInquiryAndReadCapacity) {
   EXPECT_EQ(0, noCapacity->sizeKB);
   CloseVolume(noCapacity);
 
-  // An absent target, and a host adapter the layer does not have.
+  // INQUIRY's allocation length is one byte: more is refused unsent.
   seen_ = Requests().size();
+  Bytes inquiry(256, 0xEE);
+  EXPECT_EQ(0, AspiInquiry(0, 1, inquiry.data(), 256));
+  EXPECT_EQ(Bytes(256, 0), inquiry);
+  EXPECT_TRUE(NewBlocks().empty());
+
+  // An absent target, and a host adapter the layer does not have.
   EXPECT_EQ(nullptr, OpenVolume(KindScsi, 5, OpenNoDetect));
   EXPECT_EQ(nullptr, OpenVolume(KindScsi, (2 << 4) | 1, OpenNoDetect));
   std::vector<Bytes> blocks = NewBlocks();

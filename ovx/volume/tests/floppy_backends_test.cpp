@@ -42,7 +42,7 @@ struct FakeDrive {
   MEDIA_TYPE mediaType = F3_1Pt44_512;
   int failingCalls = 0;        // the next this many BIOS calls, reads or writes fail
   bool biosMovesNothing = false;  // BIOS calls succeed but report AL 0
-  bool lockFails = false, geometryFails = false, openFails = false;
+  bool lockFails = false, geometryFails = false, openFails = false, seekFails = false;
   uint64_t position = 0;
   UINT errorMode = SEM_NOOPENFILEERRORBOX;
   std::vector<std::string> calls;
@@ -147,6 +147,10 @@ DWORD WINAPI FakeSetFilePointer(HANDLE, LONG low, PLONG high, DWORD method) {
   EXPECT_EQ(static_cast<DWORD>(FILE_BEGIN), method);
   drive->position = static_cast<uint64_t>(high ? *high : 0) << 32 | static_cast<uint32_t>(low);
   drive->calls.push_back(Format("seek %llu", drive->position));
+  if (drive->seekFails) {
+    SetLastError(ERROR_NOT_READY);
+    return INVALID_SET_FILE_POINTER;
+  }
   return static_cast<DWORD>(low);
 }
 
@@ -430,6 +434,15 @@ TEST_F(FloppyBackendTest, NtTransfersAreTriedThreeTimesAndMustMoveEverySector) {
   EXPECT_EQ(0, FloppyTransferNT(volume, 0));
   EXPECT_EQ(2879u, SectorNumberAt(data.data()));
   EXPECT_EQ(18u, TakeCalls().size());
+
+  // A device that cannot be positioned is neither read nor written.
+  drive_.seekFails = true;
+  SetRequest(volume, 0, 0, 6, 1, data.data());
+  EXPECT_EQ(0, FloppyTransferNT(volume, 1));
+  Calls unplaced;
+  for (int i = 0; i < 3; ++i) unplaced.insert(unplaced.end(), {"seek 3072", "dismount", "unlock"});
+  EXPECT_EQ(unplaced, TakeCalls());
+  drive_.seekFails = false;
 
   // Nothing to move: no call at all.
   SetRequest(volume, 0, 0, 0, 0, data.data());
