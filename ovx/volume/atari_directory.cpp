@@ -13,49 +13,35 @@ namespace {
 enum {
   kDirectorySectors = 8,
   kDirectoryFirstSector = 361,  // numbered from 1
-  kBootSectors = 3,
   kEntryBytes = 16,
   kInUse = 0x42,
   kInUseLocked = 0x62,
-  kShortSectorBytes = 128,
-  kLongSectorBytes = 256,
-  // Below this many bytes of disk, sectors are 128 bytes: a double-density
-  // ATR image whose three boot sectors are 128 bytes each holds 183,936.
-  kDoubleDensityBytes = 3 * 128 + 717 * 256,
+  kSingleDensityBytes = 128,
+  kDoubleDensityBytes = 256,
+  kDoubleDensityImageBytes = 720 * 256,
 };
 
-// Where the directory starts, in bytes from sector 1, and the sector size.
-void DirectoryPlace(Volume* volume, uint32_t* offset, uint32_t* sectorBytes) {
-  uint64_t fileBytes = 0;
-  bool known = volume->kind == KindImageFile && ImageFileSize(volume->file, &fileBytes);
-  const uint64_t diskBytes = fileBytes > static_cast<uint64_t>(volume->headerLength) ? fileBytes - volume->headerLength : 0;
-  if (known && diskBytes < kDoubleDensityBytes) {
-    *sectorBytes = kShortSectorBytes;
-    *offset = kShortSectorBytes * (kDirectoryFirstSector - 1);
-    return;
+// Sectors are 128 bytes on image files smaller than a double-density disk;
+// 256 on larger ones, and on devices, whose size is not known.
+uint32_t SectorBytes(Volume* volume) {
+  uint64_t fileBytes;
+  if (volume->kind == KindImageFile && ImageFileSize(volume->file, &fileBytes) && fileBytes < kDoubleDensityImageBytes) {
+    return kSingleDensityBytes;
   }
-  *sectorBytes = kLongSectorBytes;
-  // Double-density images usually keep the boot sectors at 128 bytes, which
-  // leaves the disk 128 bytes short of a multiple of 256.
-  const bool shortBootSectors = known && diskBytes % kLongSectorBytes == kShortSectorBytes;
-  *offset = shortBootSectors
-                ? kBootSectors * kShortSectorBytes + kLongSectorBytes * (kDirectoryFirstSector - 1 - kBootSectors)
-                : kLongSectorBytes * (kDirectoryFirstSector - 1);
+  return kDoubleDensityBytes;
 }
 
 }  // namespace
 
 int ListAtariDirectory(Volume* volume, DirEntry** array) {
-  uint32_t offset, sectorBytes;
-  DirectoryPlace(volume, &offset, &sectorBytes);
+  const uint32_t sectorBytes = SectorBytes(volume);
   const uint32_t directoryBytes = sectorBytes * kDirectorySectors;
-  // The directory need not begin on a 512-byte boundary: read the sectors around it.
-  const uint32_t first = offset / kSectorBytes;
-  const uint32_t skip = offset % kSectorBytes;
-  const uint32_t sectors = (skip + directoryBytes + kSectorBytes - 1) / kSectorBytes;
-  uint8_t buffer[(kLongSectorBytes * kDirectorySectors / kSectorBytes + 1) * kSectorBytes];
-  if (!ReadSectors(volume, static_cast<int32_t>(first), static_cast<int32_t>(sectors), buffer)) return 0;
-  const uint8_t* directory = buffer + skip;
+  // 2 sectors from sector 90, or 4 from sector 180.
+  const uint32_t first = sectorBytes * (kDirectoryFirstSector - 1) / kSectorBytes;
+  uint8_t directory[kDoubleDensityBytes * kDirectorySectors];
+  if (!ReadSectors(volume, static_cast<int32_t>(first), static_cast<int32_t>(directoryBytes / kSectorBytes), directory)) {
+    return 0;
+  }
   int count = 0;
   for (uint32_t at = 0; at + kEntryBytes <= directoryBytes; at += kEntryBytes) {
     const uint8_t* e = directory + at;

@@ -86,8 +86,11 @@ int GetNodeRecord(const uint8_t* node, int index, const uint8_t** record, unsign
   const int tableStart = kHfsNodeBytes - 2 * (count + 1);
   if (index < 0 || index >= count || tableStart < kDescriptorBytes) return 0;
   const unsigned start = ReadBE16(node + kHfsNodeBytes - 2 - 2 * index);
-  const unsigned end = ReadBE16(node + kHfsNodeBytes - 4 - 2 * index);
-  if (start < kDescriptorBytes || end <= start || end > static_cast<unsigned>(tableStart)) return 0;
+  if (start < kDescriptorBytes || start >= static_cast<unsigned>(tableStart)) return 0;
+  // A record ends where the next begins; when that offset is damaged, at the
+  // offset table, so that one bad offset costs only its own record.
+  unsigned end = ReadBE16(node + kHfsNodeBytes - 4 - 2 * index);
+  if (end <= start || end > static_cast<unsigned>(tableStart)) end = static_cast<unsigned>(tableStart);
   *record = node + start;
   *length = end - start;
   return 1;

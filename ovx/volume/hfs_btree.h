@@ -20,10 +20,10 @@ struct HfsBTree {
   uint32_t mapBits;    // nodes the map covers; later ones count as in use
 };
 
-// Returns 1 and sets *record and *length when record `index` of the node lies
-// wholly between the node descriptor and the offset table, ending where the
-// next record (or the free space) begins; otherwise returns 0 and sets both
-// to null and 0.
+// Returns 1 and sets *record and *length when record `index` of the node
+// starts between the node descriptor and the offset table; it ends where the
+// next record (or the free space) begins, or at the offset table when that
+// offset is out of place. Otherwise returns 0 and sets both to null and 0.
 int GetNodeRecord(const uint8_t* node, int index, const uint8_t** record, unsigned* length);
 
 // Reads the header node and the node map of the B-tree stored in fork.
