@@ -8,7 +8,6 @@
 #endif
 
 #include "folder_path.h"
-#include "image_open.h"
 #include "list_directory.h"
 #include "ovxcli_run.h"
 
@@ -54,30 +53,16 @@ int WriteFileData(Volume* volume, const DirEntry* entry, FILE* out, FILE* err) {
 
 int RunCatCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
   if (argc != 3) return kExitUsage;
-  const char* image = argv[0];
-  const char* folder = argv[1];
   const char* name = argv[2];
-  Volume* volume = OpenImageOrReport(image, err);
-  if (!volume) return kExitFailure;
+  OpenedFolder opened;
+  if (!OpenFolderOrReport(argv[0], argv[1], &opened, err)) return kExitFailure;
   int status = kExitFailure;
-  char path[MAX_PATH];
-  DirEntry* listing = NewListing();
-  if (volume->format == FormatNone) {
-    fprintf(err, "ovxcli: no file system recognised in %s\n", image);
-  } else if (!listing) {
-    fprintf(err, "ovxcli: out of memory\n");
+  const DirEntry* entry = FindFile(opened.listing, opened.count, name);
+  if (!entry) {
+    fprintf(err, "ovxcli: no such file: %s\n", name);
   } else {
-    const int count = FolderPathFromArgument(volume->format, folder, path) ? ListExistingFolder(volume, path, &listing) : -1;
-    const DirEntry* entry = count >= 0 ? FindFile(listing, count, name) : nullptr;
-    if (count < 0) {
-      fprintf(err, "ovxcli: no such folder: %s\n", folder);
-    } else if (!entry) {
-      fprintf(err, "ovxcli: no such file: %s\n", name);
-    } else {
-      status = WriteFileData(volume, entry, out, err);
-    }
+    status = WriteFileData(opened.volume, entry, out, err);
   }
-  FreeListing(listing);
-  CloseVolume(volume);
+  CloseFolder(&opened);
   return status;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "image_open.h"
 #include "list_directory.h"
 
 char FolderSeparator(VolumeFormat format) {
@@ -47,10 +48,29 @@ int ListExistingFolder(Volume* volume, const char* path, DirEntry** array) {
   return count;
 }
 
-DirEntry* NewListing() {
-  return static_cast<DirEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DirEntry)));
+int OpenFolderOrReport(const char* image, const char* folder, OpenedFolder* opened, FILE* err) {
+  memset(opened, 0, sizeof *opened);
+  opened->volume = OpenImageOrReport(image, err);
+  if (!opened->volume) return 0;
+  opened->listing = static_cast<DirEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DirEntry)));
+  opened->count = -1;
+  if (opened->volume->format == FormatNone) {
+    fprintf(err, "ovxcli: no file system recognised in %s\n", image);
+  } else if (!opened->listing) {
+    fprintf(err, "ovxcli: out of memory\n");
+  } else {
+    if (FolderPathFromArgument(opened->volume->format, folder, opened->path)) {
+      opened->count = ListExistingFolder(opened->volume, opened->path, &opened->listing);
+    }
+    if (opened->count >= 0) return 1;
+    fprintf(err, "ovxcli: no such folder: %s\n", folder);
+  }
+  CloseFolder(opened);
+  return 0;
 }
 
-void FreeListing(DirEntry* listing) {
-  if (listing) HeapFree(GetProcessHeap(), 0, listing);
+void CloseFolder(OpenedFolder* opened) {
+  if (opened->listing) HeapFree(GetProcessHeap(), 0, opened->listing);
+  if (opened->volume) CloseVolume(opened->volume);
+  memset(opened, 0, sizeof *opened);
 }

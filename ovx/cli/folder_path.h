@@ -20,6 +20,16 @@ int FolderPathFromArgument(VolumeFormat format, const char* argument, char* path
 // names no folder.
 int ListExistingFolder(Volume* volume, const char* path, DirEntry** array);
 
-// A process-heap block with room for one entry, as ListDirectory wants it; null when out of memory.
-DirEntry* NewListing();
-void FreeListing(DirEntry* listing);
+// An image opened for ls and cat with the listing of one of its folders.
+struct OpenedFolder {
+  Volume* volume;
+  DirEntry* listing;  // process heap, grown by ListDirectory
+  int count;
+  char path[MAX_PATH];  // the folder in the volume's own syntax
+};
+
+// Opens image and lists folder (an argument as the user wrote it). Returns
+// 1; 0 after printing why to err ("cannot open", "no file system
+// recognised", "no such folder"), with nothing left open.
+int OpenFolderOrReport(const char* image, const char* folder, OpenedFolder* opened, FILE* err);
+void CloseFolder(OpenedFolder* opened);

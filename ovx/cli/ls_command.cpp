@@ -5,29 +5,55 @@
 #include <vector>
 
 #include "folder_path.h"
-#include "image_open.h"
 #include "list_directory.h"
 #include "ovxcli_run.h"
 
 namespace {
 
 // Type and creator: printable ASCII as it is, any other byte as '?'; "-" when all four are zero.
-void PrintFourChars(const uint8_t* bytes, FILE* out) {
+char* PutFourChars(char* at, const uint8_t* bytes) {
   if (bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0 && bytes[3] == 0) {
-    fputc('-', out);
-    return;
+    *at++ = '-';
+    return at;
   }
-  for (int i = 0; i < 4; ++i) fputc(bytes[i] >= 0x20 && bytes[i] <= 0x7E ? bytes[i] : '?', out);
+  for (int i = 0; i < 4; ++i) *at++ = bytes[i] >= 0x20 && bytes[i] <= 0x7E ? static_cast<char>(bytes[i]) : '?';
+  return at;
+}
+
+char* PutDigits(char* at, unsigned value, int width) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
+  return at + width;
+}
+
+char* PutNumber(char* at, uint32_t value) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value);
+  while (n) *at++ = digits[--n];
+  return at;
 }
 
 // Straight from the FILETIME, which already holds local time.
-void PrintModified(const FILETIME& modified, FILE* out) {
+char* PutModified(char* at, const FILETIME& modified) {
   SYSTEMTIME t;
   if ((modified.dwLowDateTime == 0 && modified.dwHighDateTime == 0) || !FileTimeToSystemTime(&modified, &t)) {
-    fputc('-', out);
-    return;
+    *at++ = '-';
+    return at;
   }
-  fprintf(out, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  at = PutDigits(at, t.wYear, 4);
+  *at++ = '-';
+  at = PutDigits(at, t.wMonth, 2);
+  *at++ = '-';
+  at = PutDigits(at, t.wDay, 2);
+  *at++ = ' ';
+  at = PutDigits(at, t.wHour, 2);
+  *at++ = ':';
+  at = PutDigits(at, t.wMinute, 2);
+  *at++ = ':';
+  return PutDigits(at, t.wSecond, 2);
 }
 
 bool IsDescendable(const DirEntry& entry) {
@@ -61,14 +87,25 @@ void ListSubFolders(Volume* volume, const std::string& path, const DirEntry* ent
 }  // namespace
 
 void PrintEntryLine(const DirEntry* entry, FILE* out) {
-  fprintf(out, "%s\t%c\t%lu\t%lu\t", entry->name, (entry->attributes & kDirEntryFolder) ? 'd' : '-',
-          static_cast<unsigned long>(entry->size), static_cast<unsigned long>(entry->dataSize));
-  PrintFourChars(entry->macType, out);
-  fputc('\t', out);
-  PrintFourChars(entry->macCreator, out);
-  fputc('\t', out);
-  PrintModified(entry->modified, out);
-  fputc('\n', out);
+  // Formatted by hand: a recursive listing of a large volume prints tens of thousands of lines.
+  char line[MAX_PATH + 96];
+  const size_t nameLength = strnlen(entry->name, sizeof entry->name);
+  memcpy(line, entry->name, nameLength);
+  char* at = line + nameLength;
+  *at++ = '\t';
+  *at++ = (entry->attributes & kDirEntryFolder) ? 'd' : '-';
+  *at++ = '\t';
+  at = PutNumber(at, entry->size);
+  *at++ = '\t';
+  at = PutNumber(at, entry->dataSize);
+  *at++ = '\t';
+  at = PutFourChars(at, entry->macType);
+  *at++ = '\t';
+  at = PutFourChars(at, entry->macCreator);
+  *at++ = '\t';
+  at = PutModified(at, entry->modified);
+  *at++ = '\n';
+  fwrite(line, 1, static_cast<size_t>(at - line), out);
 }
 
 int RunLsCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
@@ -79,33 +116,13 @@ int RunLsCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
     ++argv;
   }
   if (argc < 1 || argc > 2) return kExitUsage;
-  const char* image = argv[0];
-  const char* folder = argc == 2 ? argv[1] : "";
-  Volume* volume = OpenImageOrReport(image, err);
-  if (!volume) return kExitFailure;
-  int status = kExitOk;
-  char path[MAX_PATH];
-  DirEntry* listing = NewListing();
-  if (volume->format == FormatNone) {
-    fprintf(err, "ovxcli: no file system recognised in %s\n", image);
-    status = kExitFailure;
-  } else if (!listing) {
-    fprintf(err, "ovxcli: out of memory\n");
-    status = kExitFailure;
-  } else {
-    const int count = FolderPathFromArgument(volume->format, folder, path) ? ListExistingFolder(volume, path, &listing) : -1;
-    if (count < 0) {
-      fprintf(err, "ovxcli: no such folder: %s\n", folder);
-      status = kExitFailure;
-    } else {
-      PrintListing(listing, count, out);
-      if (recursive) {
-        std::vector<DirEntry> top(listing, listing + count);
-        ListSubFolders(volume, path, top.data(), count, &listing, out);
-      }
-    }
+  OpenedFolder opened;
+  if (!OpenFolderOrReport(argv[0], argc == 2 ? argv[1] : "", &opened, err)) return kExitFailure;
+  PrintListing(opened.listing, opened.count, out);
+  if (recursive) {
+    std::vector<DirEntry> top(opened.listing, opened.listing + opened.count);
+    ListSubFolders(opened.volume, opened.path, top.data(), opened.count, &opened.listing, out);
   }
-  FreeListing(listing);
-  CloseVolume(volume);
-  return status;
+  CloseFolder(&opened);
+  return kExitOk;
 }

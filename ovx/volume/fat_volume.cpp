@@ -148,7 +148,8 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
   FatGeometry g;
   if (!ReadFatGeometry(volume, &g) || g.rootEntries < 16) return 0;
   const size_t bufferBytes = (kFatDirectoryBytes + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
-  uint8_t* buffer = static_cast<uint8_t*>(VirtualAlloc(nullptr, bufferBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  // Only the bytes read are scanned, so the buffer needs no clearing.
+  uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, bufferBytes));
   if (!buffer) return 0;
   char prefix[MAX_PATH] = "";
   size_t prefixLength = 0;
@@ -202,7 +203,7 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
     }
     if (!inRoot) break;
   }
-  VirtualFree(buffer, 0, MEM_RELEASE);
+  HeapFree(GetProcessHeap(), 0, buffer);
   return count;
 }
 

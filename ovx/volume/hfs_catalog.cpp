@@ -83,7 +83,9 @@ void BuildCatalogIndex(Volume* volume) {
   uint64_t* index = static_cast<uint64_t*>(HeapAlloc(GetProcessHeap(), 0, (count ? count : 1) * sizeof *index));
   if (!index) return;
   for (size_t i = 0; i < count; ++i) index[i] = static_cast<uint64_t>(volume->catalog[i].parentId) << 32 | i;
-  std::sort(index, index + count);
+  // Leaf nodes keep their records in key order, parent first, so the sweep
+  // usually yields them sorted already.
+  if (!std::is_sorted(index, index + count)) std::sort(index, index + count);
   volume->catalogIndex = index;
   volume->catalogIndexCount = volume->catalogCount;
 }

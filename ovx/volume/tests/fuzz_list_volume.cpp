@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "fuzz_image_file.h"
 #include "list_directory.h"
 #include "volume.h"
 
@@ -17,13 +16,6 @@ namespace {
 
 const int kMaxListings = 64;
 const uint64_t kMaxFileRoom = 16u << 20;
-
-std::string scratch;
-
-void RemoveScratch() {
-  unlink((scratch + "/image").c_str());
-  rmdir(scratch.c_str());
-}
 
 void ReadFile(Volume* volume, const DirEntry& entry) {
   const uint64_t room = EntryDataBufferBytes(volume, &entry);
@@ -53,17 +45,7 @@ void Walk(Volume* volume, const std::string& path, DirEntry** listing, int* list
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (scratch.empty()) {
-    char pattern[] = "/tmp/ovx-list-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    scratch = pattern;
-    atexit(RemoveScratch);
-  }
-  const std::string path = scratch + "/image";
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) abort();
-  if (size && fwrite(data, 1, size, file) != size) abort();
-  fclose(file);
+  const std::string& path = WriteFuzzImage(data, size);
   Volume* volume = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path.c_str()), OpenReadOnly);
   if (!volume) abort();
   DirEntry* listing = static_cast<DirEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DirEntry)));
