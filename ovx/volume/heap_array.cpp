@@ -27,8 +27,7 @@ int ReserveHeapArray(void** block, size_t elementBytes, size_t count) {
   if (kMinimumGrowth <= SIZE_MAX / elementBytes && capacity < kMinimumGrowth * elementBytes) {
     capacity = kMinimumGrowth * elementBytes;
   }
-  void* grown = *block ? HeapReAlloc(heap, HEAP_ZERO_MEMORY, *block, capacity)
-                       : HeapAlloc(heap, HEAP_ZERO_MEMORY, capacity);
+  void* grown = *block ? HeapReAlloc(heap, 0, *block, capacity) : HeapAlloc(heap, 0, capacity);
   if (!grown) return 0;
   *block = grown;
   return 1;

@@ -4,7 +4,8 @@
 #pragma once
 #include <cstddef>
 
-// Makes *block hold at least count elements of elementBytes, zero-filling
-// the room it adds; a null *block is allocated. Returns 1; 0 when the size
-// overflows or memory runs out (then *block is unchanged).
+// Makes *block hold at least count elements of elementBytes; a null *block
+// is allocated. The room it adds is not cleared: callers write each element
+// before they use it. Returns 1; 0 when the size overflows or memory runs
+// out (then *block is unchanged).
 int ReserveHeapArray(void** block, size_t elementBytes, size_t count);

@@ -12,9 +12,9 @@
 // leaving currentPath as it is.
 enum { kListingAbandoned = -1 };
 
-// Copies entry into place index of *array, growing the block (with spare
-// room, new room zero-filled) to hold it. Returns 1; 0 when array is null or
-// memory runs out.
+// Copies entry into place index of *array, growing the block with spare
+// room (at least doubling it) when it is too small. Returns 1; 0 when array
+// is null or memory runs out.
 int AppendEntry(DirEntry** array, const DirEntry* entry, int32_t index);
 
 // Lists the folder at path (the volume's own syntax; empty = the top) into
