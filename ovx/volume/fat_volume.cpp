@@ -32,21 +32,59 @@ uint64_t ToTransferSectors(uint64_t sectors, uint32_t bytesPerSector) {
   return sectors * bytesPerSector / kSectorBytes;
 }
 
+// Remembers the clusters a chain has passed, so that a chain that comes back
+// to one is known to loop. Most chains are a few clusters long: those are
+// checked in a small list, and only a long chain gets a bit per cluster.
+class ChainVisits {
+ public:
+  explicit ChainVisits(uint32_t lastCluster) : lastCluster_(lastCluster) {}
+  ~ChainVisits() {
+    if (bits_) HeapFree(GetProcessHeap(), 0, bits_);
+  }
+  ChainVisits(const ChainVisits&) = delete;
+  ChainVisits& operator=(const ChainVisits&) = delete;
+
+  // True the first time c is seen; false once it comes again (or when
+  // memory for a long chain runs out, which ends the chain there).
+  bool FirstVisit(uint32_t c) {
+    if (!bits_) {
+      for (uint32_t i = 0; i < count_; ++i) {
+        if (recent_[i] == c) return false;
+      }
+      if (count_ < kRecent) {
+        recent_[count_++] = c;
+        return true;
+      }
+      bits_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, lastCluster_ / 8 + 1));
+      if (!bits_) return false;
+      for (uint32_t i = 0; i < count_; ++i) Mark(recent_[i]);
+    }
+    if (bits_[c / 8] & (1 << (c % 8))) return false;
+    Mark(c);
+    return true;
+  }
+
+ private:
+  static const uint32_t kRecent = 32;
+  void Mark(uint32_t c) { bits_[c / 8] |= static_cast<uint8_t>(1 << (c % 8)); }
+  uint32_t lastCluster_;
+  uint32_t recent_[kRecent];
+  uint32_t count_ = 0;
+  uint8_t* bits_ = nullptr;
+};
+
 // Follows the chain from firstCluster, reading whole clusters into buffer,
 // until limit bytes are in. Two FAT sectors are held at a time, so that a
 // 12-bit entry that straddles a sector boundary is read whole.
 uint32_t ReadChain(Volume* volume, const FatGeometry* g, uint32_t firstCluster, uint32_t limit, uint8_t* buffer) {
   if (limit == 0) return 0;
-  // One bit per cluster: a chain that comes back to a cluster has looped.
-  uint8_t* visited = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, g->lastCluster / 8 + 1));
-  if (!visited) return 0;
+  ChainVisits visits(g->lastCluster);
   uint8_t fat[2 * kSectorBytes];
   int64_t held = -1;
   uint32_t c = firstCluster;
   uint64_t total = 0;
   const uint32_t sectorsPerCluster = g->clusterBytes / kSectorBytes;
-  while (c >= 2 && c <= g->lastCluster && !(visited[c / 8] & (1 << (c % 8)))) {
-    visited[c / 8] |= static_cast<uint8_t>(1 << (c % 8));
+  while (c >= 2 && c <= g->lastCluster && visits.FirstVisit(c)) {
     const uint64_t sector = static_cast<uint64_t>(c - 2) * sectorsPerCluster + g->dataSector;
     if (sector + sectorsPerCluster > INT32_MAX ||
         !ReadSectors(volume, static_cast<int32_t>(sector), static_cast<int32_t>(sectorsPerCluster), buffer + total)) {
@@ -70,7 +108,6 @@ uint32_t ReadChain(Volume* volume, const FatGeometry* g, uint32_t firstCluster, 
       c = ((c & 1) ? value >> 4 : value) & 0xFFF;
     }
   }
-  HeapFree(GetProcessHeap(), 0, visited);
   return static_cast<uint32_t>(total);
 }
 
@@ -104,6 +141,26 @@ bool PathEnters(const char* path, const char* prefix, size_t prefixLength, const
 }
 
 uint32_t FirstCluster(const DirEntry* entry) { return ReadLE16(entry->location); }
+
+// Finds, among the length bytes of directory entries in buffer, the first
+// folder (other than ".") that the path enters below prefix, and fills *folder
+// with it. Returns 0 when the path enters none of them.
+int FindFolderEntered(const uint8_t* buffer, uint32_t length, const char* path, const char* prefix,
+                      size_t prefixLength, DirEntry* folder) {
+  if (strncmp(path, prefix, prefixLength) != 0 || !strchr(path + prefixLength, '\\')) return 0;
+  const uint8_t wantedFirst = static_cast<uint8_t>(path[prefixLength]);
+  for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
+    const uint8_t* e = buffer + at;
+    if (!(e[kAttributesOffset] & kDirEntryFolder) || e[kAttributesOffset] == kLongNameEntry) continue;
+    // A stored name that starts with a character starts its shown name with
+    // it, so most folders are passed over without building their entry.
+    const uint8_t first = e[0] == kEscapedE5 ? static_cast<uint8_t>(kDeletedEntry) : e[0];
+    if (first != ' ' && first != '\0' && first != wantedFirst) continue;
+    if (!EntryFromDirectory(e, folder) || strcmp(folder->name, ".") == 0) continue;
+    if (PathEnters(path, prefix, prefixLength, folder->name)) return 1;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -172,34 +229,27 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
       if (length > rootBytes - rootDone * kSectorBytes) length = rootBytes - rootDone * kSectorBytes;
       rootDone += n;
     }
-    bool entered = false;
+    // The folder the path enters next is looked for first: when there is one,
+    // everything on the way would be dropped, so it is not listed at all.
+    DirEntry folder;
+    if (FindFolderEntered(buffer, length, path, prefix, prefixLength, &folder)) {
+      length = ReadChain(volume, &g, FirstCluster(&folder), kFatDirectoryBytes, buffer);
+      const size_t nameLength = strlen(folder.name);
+      memcpy(prefix + prefixLength, folder.name, nameLength);
+      prefixLength += nameLength;
+      prefix[prefixLength++] = '\\';
+      prefix[prefixLength] = '\0';
+      volume->catalogCount = 0;
+      count = 0;
+      inRoot = false;
+      continue;  // scan the new folder from its first entry
+    }
     for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
       DirEntry entry;
       if (!EntryFromDirectory(buffer + at, &entry)) continue;
-      if (entry.attributes & kDirEntryFolder) {
-        if (strcmp(entry.name, ".") == 0) continue;
-        if (PathEnters(path, prefix, prefixLength, entry.name)) {
-          // Everything listed so far was on the way; the folder's own content replaces it.
-          DirEntry folder = entry;
-          length = ReadChain(volume, &g, FirstCluster(&folder), kFatDirectoryBytes, buffer);
-          const size_t nameLength = strlen(folder.name);
-          memcpy(prefix + prefixLength, folder.name, nameLength);
-          prefixLength += nameLength;
-          prefix[prefixLength++] = '\\';
-          prefix[prefixLength] = '\0';
-          volume->catalogCount = 0;
-          count = 0;
-          inRoot = false;
-          entered = true;
-          break;
-        }
-      }
+      if ((entry.attributes & kDirEntryFolder) && strcmp(entry.name, ".") == 0) continue;
       if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
       if (AppendEntry(array, &entry, count)) ++count;
-    }
-    if (entered) {
-      // Scan the new folder from its first entry.
-      continue;
     }
     if (!inRoot) break;
   }

@@ -1,5 +1,6 @@
 #include "image_transfer.h"
 
+#include "image_read_cache.h"
 #include "volume.h"
 
 namespace {
@@ -43,6 +44,14 @@ int ImageTransfer(Volume* volume, uintptr_t write) {
     if (!ImageFileSize(volume->file, &size)) return 0;
     if (offset + bytes > size && (!SeekTo(volume->file, offset + bytes) || !SetEndOfFile(volume->file))) return 0;
   }
+  if (!write && volume->readOnly) {
+    // Nothing writes through a read-only volume, so kept pages stay true.
+    volume->sectorCount = 0;
+    return CachedImageRead(&volume->imageReadCache, volume->file, offset, volume->buffer,
+                           static_cast<uint32_t>(bytes)) == bytes;
+  }
+  // Kept pages would go stale under a write.
+  ReleaseImageReadCache(&volume->imageReadCache);
   if (!SeekTo(volume->file, offset)) return 0;
   volume->sectorCount = 0;
   DWORD moved = 0;

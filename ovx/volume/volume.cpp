@@ -1,5 +1,7 @@
 #include "volume.h"
 
+#include "image_read_cache.h"
+
 #include <cstring>
 
 #include "block_cache.h"
@@ -26,6 +28,7 @@ void ReleaseVolume(Volume* volume) {
   ReleaseBlockCache(volume);
   if (volume->catalog) HeapFree(GetProcessHeap(), 0, volume->catalog);
   if (volume->catalogIndex) HeapFree(GetProcessHeap(), 0, volume->catalogIndex);
+  ReleaseImageReadCache(&volume->imageReadCache);
   HeapFree(GetProcessHeap(), 0, volume);
 }
 

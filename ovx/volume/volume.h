@@ -80,6 +80,9 @@ struct Volume {
   // folder listing does not scan the whole catalog. Null while not made.
   uint64_t* catalogIndex;
   int32_t catalogIndexCount;
+
+  // Pages of a read-only image file kept in memory; null until the first read.
+  struct ImageReadCache* imageReadCache;
 };
 
 // Opens a source of the given kind (source as the VolumeKind table says) and,

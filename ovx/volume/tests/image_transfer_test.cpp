@@ -118,3 +118,43 @@ TEST_F(ImageTransferTest, BadRequestsFailWithoutWrappingOrTouchingTheBuffer) {
 }
 
 }  // namespace
+
+namespace {
+
+// Read-only volumes keep pages of the file in memory. Reads of every size,
+// at every alignment, far apart (so kept pages are replaced) and up to the
+// last byte of a file whose size is no whole number of pages must deliver
+// exactly what the file holds, as a read-write volume of the same file does.
+TEST_F(ImageTransferTest, KeptPagesDeliverExactlyWhatTheFileHolds) {
+  const int32_t sectors = 4200;  // about 2 MB: more than the pages kept
+  Bytes image = WithHeader(MakeNumberedSectors(sectors), 84, 0x11);
+  Volume* kept = Open(image, OpenReadOnly);
+  Volume* direct = Open(image, 0);
+  ASSERT_NE(nullptr, kept);
+  ASSERT_NE(nullptr, direct);
+  ASSERT_EQ(0, direct->readOnly);
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % range;
+  };
+  for (int i = 0; i < 600; ++i) {
+    // Mostly short reads near earlier ones, now and then a long or far one.
+    int32_t count = static_cast<int32_t>(i % 50 == 0 ? 100 + next(200) : 1 + next(16));
+    int32_t first = static_cast<int32_t>(next(static_cast<uint32_t>(sectors - count + 1)));
+    std::vector<uint32_t> expected(static_cast<size_t>(count));
+    for (int32_t s = 0; s < count; ++s) expected[static_cast<size_t>(s)] = static_cast<uint32_t>(first + s);
+    ASSERT_EQ(expected, Read(kept, first, count)) << "read " << i << ": " << count << " from " << first;
+    ASSERT_EQ(expected, Read(direct, first, count)) << "read " << i;
+  }
+  // The last sector ends the file; one sector further is not there.
+  EXPECT_EQ((std::vector<uint32_t>{4198, 4199}), Read(kept, sectors - 2, 2));
+  EXPECT_EQ(std::vector<uint32_t>{}, Read(kept, sectors - 1, 2));
+  EXPECT_EQ(std::vector<uint32_t>{}, Read(kept, sectors, 1));
+  EXPECT_EQ((std::vector<uint32_t>{4199}), Read(kept, sectors - 1, 1));
+  CloseVolume(kept);
+  CloseVolume(direct);
+  EXPECT_EQ(image, ReadFileBytes(path_));
+}
+
+}  // namespace
