@@ -1,8 +1,8 @@
 // The device back-ends below sector transfer: floppy drives (Windows 9x BIOS
 // disk service or the NT raw drive) and SCSI devices through the ASPI layer.
-// Their implementations live in a file of their own (device_backends_none.cpp
-// until the Win32 ones replace it); the portable code reaches them only
-// through deviceBackends, which tests point at fakes.
+// Their implementations live in files of their own (aspi.cpp, floppy_vwin32.cpp
+// and floppy_nt.cpp on Win32, device_backends_none.cpp elsewhere); the portable
+// code reaches them only through deviceBackends, which tests point at fakes.
 #pragma once
 #include <cstdint>
 

@@ -49,8 +49,14 @@ int FloppyTransfer9x(Volume* volume, uintptr_t write) {
   return 1;
 }
 
+// Reads the blocks from index `from` to `end` (excluded) of a run that starts at device block b0.
+int ReadRun(Volume* volume, uint32_t b0, int from, int end, uint8_t* run) {
+  return deviceBackends.AspiRead(volume->hostAdapter, volume->unit, b0 + from, end - from,
+                                 run + static_cast<size_t>(from) * volume->sectorSize, volume->sectorSize);
+}
+
 int ScsiTransfer(Volume* volume, uintptr_t write) {
-  if (aspiAdapterCount == 0) return 0;
+  if (aspiAdapterCount == 0 || !ScsiBlockLengthUsable(volume->sectorSize)) return 0;
   const int64_t first = static_cast<int64_t>(volume->partitionStart) + volume->startSector;
   const int64_t count = volume->sectorCount;
   // Device addresses are 32 bits; a request outside them names no block.
@@ -79,14 +85,19 @@ int ScsiTransfer(Volume* volume, uintptr_t write) {
   if (!run) return 0;
   const uint32_t b0 = static_cast<uint32_t>(firstBlock);
   const int k = static_cast<int>(blocks);
-  int cached = CacheLookup(volume, run, b0, k);
-  int ok = cached == k ||
-           deviceBackends.AspiRead(volume->hostAdapter, volume->unit, b0 + cached, k - cached,
-                                   run + static_cast<size_t>(cached) * blockLength, blockLength);
+  const int cached = CacheLookup(volume, run, b0, k);
+  int got = k;  // blocks at the front of the run that hold the medium's data
+  if (cached < k && !ReadRun(volume, b0, cached, k, run)) {
+    // The block after a request that ends on a block boundary lies past the
+    // end of the medium when the request reaches it; the request is whole without it.
+    const bool endsOnBoundary = static_cast<uint64_t>(first + count) * kSectorBytes % blockLength == 0;
+    got = endsOnBoundary && (cached == k - 1 || ReadRun(volume, b0, cached, k - 1, run)) ? k - 1 : -1;
+  }
+  const int ok = got >= 0;
   if (ok) {
     const uint64_t skip = static_cast<uint64_t>(first) * kSectorBytes - firstBlock * blockLength;
     if (count > 0) memcpy(volume->buffer, run + skip, static_cast<size_t>(count) * kSectorBytes);
-    CacheStore(volume, run, b0, k);
+    CacheStore(volume, run, b0, got);
   }
   VirtualFree(run, 0, MEM_RELEASE);
   return ok;
@@ -115,6 +126,10 @@ int TransferSectors(Volume* volume, uintptr_t write) {
     default:
       return 0;
   }
+}
+
+int ScsiBlockLengthUsable(uint32_t blockLength) {
+  return blockLength != 0 && blockLength % kSectorBytes == 0 && blockLength <= kMaxScsiBlockLength;
 }
 
 int ReadSectors(Volume* volume, int32_t first, int32_t count, uint8_t* buffer) {

@@ -7,6 +7,8 @@
 
 struct Volume;
 
+enum { kMaxScsiBlockLength = 65536 };
+
 // Reads (write 0) or writes (write non-zero) sectorCount sectors from
 // startSector between buffer and the medium. Non-zero on success; 0 when the
 // volume is read-only and write is set, the kind has no sectors (logical
@@ -17,3 +19,8 @@ int TransferSectors(Volume* volume, uintptr_t write);
 // first into buffer: the way readers of the file systems call TransferSectors.
 // Non-zero on success, as TransferSectors.
 int ReadSectors(Volume* volume, int32_t first, int32_t count, uint8_t* buffer);
+
+// 1 when a SCSI device's blocks carry whole 512-byte sectors: a block length
+// that is a multiple of 512, up to kMaxScsiBlockLength. A device reporting any
+// other length gets no transfers at all.
+int ScsiBlockLengthUsable(uint32_t blockLength);

@@ -7,6 +7,7 @@
 #include "device_backends.h"
 #include "format_detect.h"
 #include "image_transfer.h"
+#include "sector_transfer.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ Volume* Fail(Volume* volume, DWORD error) {
 }
 
 bool OpenScsiDevice(Volume* volume, uintptr_t source) {
-  volume->hostAdapter = static_cast<int32_t>((source >> 4) & 7);
+  // ASPI numbers host adapters with one byte; the drive list may pass any of them.
+  volume->hostAdapter = static_cast<int32_t>((source >> 4) & 0xFF);
   volume->unit = static_cast<int32_t>(source & 7);
   if (aspiAdapterCount == 0) return false;
   uint8_t inquiry[kInquiryBytes];
@@ -47,11 +49,18 @@ bool OpenScsiDevice(Volume* volume, uintptr_t source) {
   if (deviceBackends.AspiReadCapacity(volume->hostAdapter, volume->unit, capacity, sizeof capacity)) {
     const uint32_t lastBlock = ReadBE32(capacity);
     const uint32_t blockLength = ReadBE32(capacity + 4);
-    volume->sectorSize = blockLength;
-    // The last block itself is not counted. 64-bit, and a size beyond what
-    // sizeKB holds counts as unknown rather than wrapping.
+    // The last block itself is not counted. 64-bit, so that a size beyond
+    // what sizeKB holds is seen rather than wrapped.
     const uint64_t kilobytes = static_cast<uint64_t>(blockLength / kSectorBytes) * lastBlock / 2;
-    volume->sizeKB = kilobytes <= INT32_MAX ? static_cast<int32_t>(kilobytes) : 0;
+    if (ScsiBlockLengthUsable(blockLength) && kilobytes <= INT32_MAX) {
+      volume->sectorSize = blockLength;
+      volume->sizeKB = static_cast<int32_t>(kilobytes);
+    } else {
+      // Blocks that do not hold whole sectors, or a size that cannot be told:
+      // the device is listed by name, but every transfer on it fails.
+      volume->sectorSize = 0;
+      volume->sizeKB = 0;
+    }
   }
   return true;
 }

@@ -60,7 +60,7 @@ struct Volume {
   int32_t partitionStart;  // 512-byte blocks added to every transfer
   int32_t headerLength;    // bytes before sector 0 of an image file: 0, 12, 16 or 84
   int32_t sizeKB;          // size of the medium; for floppies also the geometry
-  uint32_t sectorSize;     // device block length in bytes
+  uint32_t sectorSize;     // device block length in bytes; 0 when a SCSI device's cannot be used
   char imagePath[MAX_PATH];
   char deviceName[MAX_PATH];  // SCSI vendor and product text
   int32_t hostAdapter;

@@ -55,6 +55,7 @@ int FakeReadCapacity(int hostAdapter, int target, uint8_t* buffer, uint32_t leng
                            ? fake.reportedLastBlock
                            : static_cast<uint32_t>(fake.scsi.size() / fake.scsiBlockLength) - 1;
   uint32_t blockLength = fake.reportedBlockLength ? fake.reportedBlockLength : fake.scsiBlockLength;
+  if (fake.reportsBlockLength0) blockLength = 0;
   for (int i = 0; i < 4; ++i) {
     buffer[i] = static_cast<uint8_t>(lastBlock >> (24 - 8 * i));
     buffer[4 + i] = static_cast<uint8_t>(blockLength >> (24 - 8 * i));

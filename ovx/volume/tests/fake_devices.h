@@ -41,6 +41,7 @@ class FakeDevices {
   bool answersReadCapacity = true;
   uint32_t reportedLastBlock = 0;    // 0: the medium's own last block
   uint32_t reportedBlockLength = 0;  // 0: scsiBlockLength
+  bool reportsBlockLength0 = false;  // READ CAPACITY answers a block length of 0
   std::vector<ScsiCall> scsiCalls;
   int ScsiCommands(char command) const;
 

@@ -374,13 +374,23 @@ TEST_F(LargeBlockTest, WholeBlocksAreReadAndCut) {
   EXPECT_EQ(Range(65, 2), Read(1, 2));
   EXPECT_EQ((Reads{{16, 1}}), DeviceReads());
 
-  // Writes are not supported on such devices; the end of the medium fails.
+  // Writes are not supported on such devices.
   Bytes data(512);
   EXPECT_EQ(0, Transfer(volume_, 0, 1, data.data(), true));
-  volume_->partitionStart = 0;
-  EXPECT_TRUE(Read(252, 4).empty());  // the last block and the one after it
-  EXPECT_EQ(Range(252, 3), Read(252, 3));
   EXPECT_EQ(0, devices_.ScsiCommands('W'));
+
+  // The medium's last block: the block after it does not exist, and the
+  // request is whole without it; nothing past the medium is cached.
+  volume_->partitionStart = 0;
+  DeviceReads();
+  EXPECT_EQ(Range(252, 4), Read(252, 4));
+  EXPECT_EQ((Reads{{63, 2}, {63, 1}}), DeviceReads());
+  EXPECT_EQ(Range(252, 4), Read(252, 4));
+  EXPECT_EQ((Reads{{64, 1}}), DeviceReads());
+  EXPECT_EQ(Range(252, 3), Read(252, 3));
+  EXPECT_EQ(Reads{}, DeviceReads());
+  EXPECT_TRUE(Read(255, 2).empty());
+  EXPECT_TRUE(Read(256, 1).empty());
 }
 
 TEST_F(LargeBlockTest, CacheDropsTheBlockLeastRecentlyUsedByATransfer) {

@@ -300,6 +300,51 @@ TEST(OpenVolume, ScsiDevicesNeedAspiAndAnInquiry) {
 
   devices.answersInquiry = false;
   EXPECT_EQ(nullptr, OpenVolume(KindScsi, 0, OpenNoDetect));
+
+  // Host adapters are numbered by ASPI with one byte; 12 is not taken for 4.
+  devices.answersInquiry = true;
+  devices.scsiCalls.clear();
+  volume = OpenVolume(KindScsi, (12 << 4) | 3, OpenNoDetect);
+  ASSERT_NE(nullptr, volume);
+  EXPECT_EQ(12, volume->hostAdapter);
+  EXPECT_EQ(3, volume->unit);
+  ASSERT_FALSE(devices.scsiCalls.empty());
+  EXPECT_EQ(12, devices.scsiCalls[0].hostAdapter);
+  CloseVolume(volume);
+}
+
+TEST(OpenVolume, ScsiDevicesWithUnusableBlocksOpenWithoutSizeAndTransferNothing) {
+  FakeDevices devices;
+  devices.scsi = MakeHfsVolume(64, "Blocks");
+  struct Case {
+    uint32_t lastBlock, blockLength;
+    bool zero;
+  } cases[] = {
+      {127, 0, true},            // no block length at all
+      {127, 1000, false},        // not a multiple of 512
+      {255, 256, false},         // smaller than a sector
+      {7, 131072, false},        // larger than any block a device has
+      {0xFFFFFFFF, 2048, false}, // a size sizeKB cannot hold
+  };
+  for (const Case& c : cases) {
+    devices.reportedLastBlock = c.lastBlock;
+    devices.reportedBlockLength = c.blockLength;
+    devices.reportsBlockLength0 = c.zero;
+    devices.scsiCalls.clear();
+    Volume* volume = OpenVolume(KindScsi, 1, 0);
+    ASSERT_NE(nullptr, volume) << c.blockLength;
+    EXPECT_STREQ("ORVANTA FAKE DISK       ", volume->deviceName);
+    EXPECT_EQ(0u, volume->sectorSize) << c.blockLength;
+    EXPECT_EQ(0, volume->sizeKB) << c.blockLength;
+    EXPECT_EQ(FormatNone, volume->format) << c.blockLength;
+    Bytes data(512);
+    EXPECT_EQ(0, ReadSectors(volume, 2, 1, data.data())) << c.blockLength;
+    EXPECT_EQ(0, ReadSectors(volume, 0, 0, data.data())) << c.blockLength;
+    EXPECT_EQ(0, WriteOneSector(volume, 2, 0x11)) << c.blockLength;
+    EXPECT_EQ(0, devices.ScsiCommands('R')) << c.blockLength;
+    EXPECT_EQ(0, devices.ScsiCommands('W')) << c.blockLength;
+    CloseVolume(volume);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,8 @@
+#include "device_platform.h"
+
+DevicePlatform DefaultDevicePlatform() {
+  return {::CreateFileA, ::DeviceIoControl, ::SetFilePointer, ::ReadFile, ::WriteFile, ::CloseHandle,
+          ::SetErrorMode, ::LoadLibraryA, ::GetProcAddress, ::FreeLibrary, nullptr, nullptr};
+}
+
+DevicePlatform devicePlatform = DefaultDevicePlatform();

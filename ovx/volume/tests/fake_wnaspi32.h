@@ -1,0 +1,33 @@
+// The test-only WNASPI32.DLL: SCSI devices emulated from image files, so that
+// the ASPI back-end is tested under Wine through the layer's real interface.
+// Besides the layer's two entry points it exports the functions below, which
+// tests look up by name; FakeAspiMarker tells it from the platform's own layer.
+// It keeps a copy of every request block it receives, as received.
+#pragma once
+#include <cstdint>
+
+enum FakeAspiDeviceKind {
+  FakeAspiDisk = 0,        // 512-byte blocks
+  FakeAspiCdrom = 1,       // 2,048-byte blocks
+  FakeAspiNoCapacity = 2,  // answers INQUIRY, fails READ CAPACITY; 512-byte blocks otherwise
+  FakeAspiStalled = 3,     // takes every command and never completes it
+};
+
+struct FakeAspiRequest {
+  uint32_t address;  // where the block lay in the sender's memory
+  uint32_t size;     // 80 for an execute-command block, 12 for an abort
+  uint8_t bytes[80];
+};
+
+// 1: the layer is the test's.
+typedef int(__cdecl* FakeAspiMarkerFunction)();
+// Forgets all devices and requests; the layer then reports adapterCount host
+// adapters. completionDelayMs 0 completes commands before SendASPI32Command
+// returns; otherwise a thread of the layer completes each after that delay.
+typedef void(__cdecl* FakeAspiResetFunction)(int adapterCount, uint32_t completionDelayMs);
+// Puts a device of the kind at (hostAdapter, target), serving the image file
+// at imagePath (read at every command). Returns 1; 0 when the table is full.
+typedef int(__cdecl* FakeAspiAddDeviceFunction)(int hostAdapter, int target, int kind, const char* imagePath);
+typedef int(__cdecl* FakeAspiRequestCountFunction)();
+// Copies request index into *request. Returns 1; 0 for an index not logged.
+typedef int(__cdecl* FakeAspiGetRequestFunction)(int index, FakeAspiRequest* request);
