@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "explorer_fixture.h"
+#include "fake_wnaspi32.h"
 #include "file_list.h"
 #include "image_builders.h"
 #include "path_list.h"
@@ -86,6 +87,41 @@ TEST_F(ExplorerWindow, CaptionsAndOpenArgumentsOfEveryClassOfSource) {
   EXPECT_EQ(KindImageFile, SourceOpenArguments(6).kind);
   EXPECT_STREQ("C:\\disks\\mac.image", reinterpret_cast<const char*>(SourceOpenArguments(6).source));
   EXPECT_EQ(0, SourceOpenArguments(7).kind);
+}
+
+TEST_F(ExplorerWindow, ScsiDevicesOfTheAspiLayerAreListedAfterTheDrivesAndOpen) {
+  HMODULE layer = LoadLibraryA("WNASPI32.DLL");
+  ASSERT_NE(nullptr, layer);
+  ASSERT_NE(nullptr, GetProcAddress(layer, "FakeAspiMarker")) << "the test's WNASPI32.DLL is not beside the test";
+  auto reset = reinterpret_cast<FakeAspiResetFunction>(reinterpret_cast<void (*)()>(GetProcAddress(layer, "FakeAspiReset")));
+  auto add = reinterpret_cast<FakeAspiAddDeviceFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(layer, "FakeAspiAddDevice")));
+  ScratchDir dir;
+  WriteFileBytes(dir.File("cd.iso"), MakeHfsVolume(800, "Disc"));
+  reset(1, 0);
+  ASSERT_EQ(1, add(0, 3, FakeAspiCdrom, dir.File("cd.iso").c_str()));
+  ASSERT_EQ(1, FillTree());
+  reset(0, 0);
+
+  const std::vector<std::string> roots = LogicalDriveRoots();
+  const std::vector<std::string> nodes = NodeTexts();
+  ASSERT_EQ(roots.size() + 1, nodes.size());
+  EXPECT_EQ("MSDOS files on " + roots.back(), nodes[roots.size() - 1]);
+  EXPECT_EQ("SCSI ctl:0 dev:3 (ORVANTA FAKE CD-ROM     )", nodes[roots.size()]);
+  EXPECT_EQ(SourceScsi, GetSourceClass(static_cast<int>(roots.size())));
+  EXPECT_EQ(3u, SourceOpenArguments(static_cast<int>(roots.size())).source);
+
+  reset(1, 0);
+  add(0, 3, FakeAspiCdrom, dir.File("cd.iso").c_str());
+  ASSERT_EQ(1, SelectSource(NodeAt(static_cast<int>(roots.size()))));
+  ASSERT_NE(nullptr, explorer.currentVolume);
+  EXPECT_EQ(KindScsi, explorer.currentVolume->kind);
+  EXPECT_EQ(0, explorer.currentVolume->hostAdapter);
+  EXPECT_EQ(3, explorer.currentVolume->unit);
+  EXPECT_EQ(2048u, explorer.currentVolume->sectorSize);
+  EXPECT_EQ("Directory of SCSI ctl:0 dev:3 (ORVANTA FAKE CD-ROM     ) - Orvanta Explorer", Title());
+  SelectSource(NodeAt(0));
+  reset(0, 0);
 }
 
 TEST(ScsiSource, CaptionsRoundTripForEveryHostAdapter) {
