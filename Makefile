@@ -5,6 +5,7 @@
 #   make sanitize   native tests under AddressSanitizer and UBSan
 #   make fuzz       every libFuzzer target for FUZZ_SECONDS each
 #   make wine-test  the Win32 tests under Wine (needs `make win32`)
+#   make bench      timings by hand: ovxcli ls -R against hls, mdir and 7-Zip; listing growth
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
@@ -16,7 +17,7 @@ NATIVE := $(BUILD)/native
 WIN32 := $(BUILD)/win32
 SANITIZE := $(BUILD)/sanitize
 
-.PHONY: all deps native win32 sanitize-build sanitize fuzz native-test wine-test test run clean
+.PHONY: all deps native win32 sanitize-build sanitize fuzz native-test wine-test test run bench clean
 
 all: native win32
 
@@ -54,6 +55,11 @@ wine-test: win32
 	@tools/wine-session ctest --test-dir $(WIN32) --output-on-failure --timeout 300
 
 test: native-test sanitize fuzz wine-test
+
+# Not part of `make test`: timings are shown, never asserted.
+bench: native
+	@tools/bench-listing $(NATIVE)
+	@$(NATIVE)/ovx/volume/ovx_listing_benchmark
 
 run: win32
 	@tools/run-explorer $(WIN32)/ovx/explorer/OVX.exe $(WIN32)/samples $(BUILD)/screenshots

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "cat_command.h"
 #include "info_command.h"
+#include "ls_command.h"
 
 namespace {
 
@@ -16,6 +18,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", "IMAGE", RunInfoCommand},
+    {"ls", "[-R] IMAGE [FOLDER]", RunLsCommand},
+    {"cat", "IMAGE FOLDER NAME", RunCatCommand},
 };
 
 void PrintUsage(FILE* err) {

@@ -5,13 +5,8 @@
 
 #include "later_commands.h"
 #include "resource_ids.h"
-#include "source_tree.h"
-
-// Until the file-system readers join the library, foreign volumes list nothing.
-#if __has_include("list_directory.h")
 #include "list_directory.h"
-#define OVX_HAVE_READERS 1
-#endif
+#include "source_tree.h"
 
 namespace {
 
@@ -245,9 +240,7 @@ int ListFolder(int sourceIndex, const char* path) {
     if (!explorer.currentVolume) return 0;
   }
   if (sourceClass == SourceLogicalDrive) return ListWindowsFolder(explorer.sourceTable.sources[sourceIndex], path);
-#ifdef OVX_HAVE_READERS
   explorer.entryCount = ListDirectory(explorer.currentVolume, path, &explorer.entries);
-#endif
   return explorer.entryCount;
 }
 

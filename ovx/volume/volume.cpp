@@ -25,6 +25,7 @@ void ReleaseVolume(Volume* volume) {
   }
   ReleaseBlockCache(volume);
   if (volume->catalog) HeapFree(GetProcessHeap(), 0, volume->catalog);
+  if (volume->catalogIndex) HeapFree(GetProcessHeap(), 0, volume->catalogIndex);
   HeapFree(GetProcessHeap(), 0, volume);
 }
 

@@ -74,6 +74,12 @@ struct Volume {
   int32_t catalogCount;
 
   BlockCacheSlot blockCache[kBlockCacheSlots + 1];
+
+  // HFS: the catalog's entries by parent folder, each (parentId << 32 |
+  // index into catalog), sorted; made after the catalog is read, so that a
+  // folder listing does not scan the whole catalog. Null while not made.
+  uint64_t* catalogIndex;
+  int32_t catalogIndexCount;
 };
 
 // Opens a source of the given kind (source as the VolumeKind table says) and,

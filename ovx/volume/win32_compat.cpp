@@ -75,14 +75,55 @@ BOOL MoveBytes(HANDLE file, char* buffer, DWORD bytes, LPDWORD done, bool write)
 
 HANDLE GetProcessHeap() { return &HeapMarker; }
 
+// Each block carries its requested size in front, as the platform's heap
+// knows it, so that HeapSize and HeapReAlloc work; 16 bytes keep the
+// caller's part aligned for any type.
+const size_t kHeapHeaderBytes = 16;
+
 LPVOID HeapAlloc(HANDLE, DWORD flags, SIZE_T bytes) {
-  void* memory = (flags & HEAP_ZERO_MEMORY) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
-  if (!memory) lastError = ERROR_NOT_ENOUGH_MEMORY;
-  return memory;
+  if (bytes > SIZE_MAX - kHeapHeaderBytes) {
+    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  const size_t total = kHeapHeaderBytes + bytes;
+  char* block = static_cast<char*>((flags & HEAP_ZERO_MEMORY) ? calloc(1, total) : malloc(total));
+  if (!block) {
+    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  memcpy(block, &bytes, sizeof bytes);
+  return block + kHeapHeaderBytes;
+}
+
+LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID memory, SIZE_T bytes) {
+  if (!memory) {
+    lastError = ERROR_INVALID_PARAMETER;
+    return nullptr;
+  }
+  const size_t old = HeapSize(heap, 0, memory);
+  if (bytes > SIZE_MAX - kHeapHeaderBytes) {
+    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  char* block = static_cast<char*>(realloc(static_cast<char*>(memory) - kHeapHeaderBytes, kHeapHeaderBytes + bytes));
+  if (!block) {
+    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  memcpy(block, &bytes, sizeof bytes);
+  if ((flags & HEAP_ZERO_MEMORY) && bytes > old) memset(block + kHeapHeaderBytes + old, 0, bytes - old);
+  return block + kHeapHeaderBytes;
+}
+
+SIZE_T HeapSize(HANDLE, DWORD, LPCVOID memory) {
+  if (!memory) return static_cast<SIZE_T>(-1);
+  size_t bytes;
+  memcpy(&bytes, static_cast<const char*>(memory) - kHeapHeaderBytes, sizeof bytes);
+  return bytes;
 }
 
 BOOL HeapFree(HANDLE, DWORD, LPVOID memory) {
-  free(memory);
+  if (memory) free(static_cast<char*>(memory) - kHeapHeaderBytes);
   return TRUE;
 }
 
@@ -204,6 +245,90 @@ BOOL CloseHandle(HANDLE object) {
   if (fd < 0) return Fail(ERROR_INVALID_HANDLE);
   delete static_cast<CompatFile*>(object);
   return close(fd) == 0 ? TRUE : Fail(ErrorFromErrno(errno));
+}
+
+namespace {
+
+const uint64_t kTicksPerSecond = 10000000;
+// Days from 1601-01-01 to 1970-01-01.
+const int64_t kDaysTo1970 = 134774;
+
+bool IsLeapYear(int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int64_t year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
+}
+
+void CivilFromDays(int64_t days, int64_t* year, unsigned* month, unsigned* day) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+  *day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  *month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  *year = static_cast<int64_t>(yearOfEra) + era * 400 + (*month <= 2);
+}
+
+}  // namespace
+
+BOOL SystemTimeToFileTime(const SYSTEMTIME* t, FILETIME* fileTime) {
+  if (!t || !fileTime || t->wYear < 1601 || t->wYear > 30827 || t->wMonth < 1 || t->wMonth > 12 || t->wDay < 1 ||
+      t->wDay > DaysInMonth(t->wYear, t->wMonth) || t->wHour > 23 || t->wMinute > 59 || t->wSecond > 59 ||
+      t->wMilliseconds > 999) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  const int64_t days = DaysFromCivil(t->wYear, t->wMonth, t->wDay) + kDaysTo1970;
+  const uint64_t seconds = static_cast<uint64_t>(days) * 86400 + t->wHour * 3600u + t->wMinute * 60u + t->wSecond;
+  const uint64_t ticks = seconds * kTicksPerSecond + t->wMilliseconds * 10000ull;
+  fileTime->dwLowDateTime = static_cast<DWORD>(ticks);
+  fileTime->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return TRUE;
+}
+
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* t) {
+  if (!fileTime || !t) return Fail(ERROR_INVALID_PARAMETER);
+  const uint64_t ticks = static_cast<uint64_t>(fileTime->dwHighDateTime) << 32 | fileTime->dwLowDateTime;
+  if (ticks >> 63) return Fail(ERROR_INVALID_PARAMETER);
+  const uint64_t seconds = ticks / kTicksPerSecond;
+  const int64_t days = static_cast<int64_t>(seconds / 86400);
+  const unsigned secondOfDay = static_cast<unsigned>(seconds % 86400);
+  int64_t year;
+  unsigned month, day;
+  CivilFromDays(days - kDaysTo1970, &year, &month, &day);
+  t->wYear = static_cast<WORD>(year);
+  t->wMonth = static_cast<WORD>(month);
+  t->wDay = static_cast<WORD>(day);
+  t->wDayOfWeek = static_cast<WORD>((days + 1) % 7);  // 1601-01-01 was a Monday
+  t->wHour = static_cast<WORD>(secondOfDay / 3600);
+  t->wMinute = static_cast<WORD>(secondOfDay / 60 % 60);
+  t->wSecond = static_cast<WORD>(secondOfDay % 60);
+  t->wMilliseconds = static_cast<WORD>(ticks % kTicksPerSecond / 10000);
+  return TRUE;
+}
+
+BOOL DosDateTimeToFileTime(WORD dosDate, WORD dosTime, FILETIME* fileTime) {
+  SYSTEMTIME t;
+  memset(&t, 0, sizeof t);
+  t.wYear = static_cast<WORD>(1980 + (dosDate >> 9));
+  t.wMonth = static_cast<WORD>(dosDate >> 5 & 0x0F);
+  t.wDay = static_cast<WORD>(dosDate & 0x1F);
+  t.wHour = static_cast<WORD>(dosTime >> 11);
+  t.wMinute = static_cast<WORD>(dosTime >> 5 & 0x3F);
+  t.wSecond = static_cast<WORD>((dosTime & 0x1F) * 2);
+  return SystemTimeToFileTime(&t, fileTime);
 }
 
 DWORD GetLastError() { return lastError; }

@@ -92,6 +92,17 @@ struct WIN32_FIND_DATAA {
   CHAR cAlternateFileName[14];
 };
 
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+
 struct OSVERSIONINFOA {
   DWORD dwOSVersionInfoSize;
   DWORD dwMajorVersion;
@@ -101,9 +112,12 @@ struct OSVERSIONINFOA {
   CHAR szCSDVersion[128];
 };
 
-// Heap: the process heap is the C library's; HEAP_ZERO_MEMORY is honoured.
+// Heap: the process heap is the C library's; HEAP_ZERO_MEMORY is honoured,
+// also for the room a reallocation adds. Each block remembers its size.
 HANDLE GetProcessHeap();
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID memory, SIZE_T bytes);
+SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID memory);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
 
 // Page allocator: committed, zero-filled, released whole with MEM_RELEASE.
@@ -124,6 +138,13 @@ DWORD SetFilePointer(HANDLE file, LONG distanceLow, PLONG distanceHigh, DWORD me
 BOOL SetEndOfFile(HANDLE file);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL CloseHandle(HANDLE object);
+
+// Time stamps as the platform converts them: proleptic Gregorian calendar,
+// FILETIME in 100-nanosecond units since 1601-01-01, no time-zone change.
+// Fields out of range (month 13, 30 February, DOS date 0) fail.
+BOOL SystemTimeToFileTime(const SYSTEMTIME* systemTime, FILETIME* fileTime);
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
+BOOL DosDateTimeToFileTime(WORD dosDate, WORD dosTime, FILETIME* fileTime);
 
 DWORD GetLastError();
 void SetLastError(DWORD error);

@@ -1,11 +1,12 @@
 // Runs the built ovxcli as a separate process on images built here (and,
 // natively, on images made by hformat and mkfs.fat) and compares what it
-// prints. The same test runs natively and, cross-compiled, under Wine
+// prints: info, the listings of ls and the bytes of cat. The same test runs natively and, cross-compiled, under Wine
 // against ovxcli.exe, where console text ends its lines with CR LF.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "file_system_builders.h"
 #include "image_builders.h"
 #include "test_files.h"
 #include "tool_images.h"
@@ -25,6 +26,11 @@ ProgramRun RunOvxcli(const ScratchDir& dir, const std::string& arguments) {
                           "stderr.txt");
   return {status, ReadFileText(dir.File("stdout.txt")), ReadFileText(dir.File("stderr.txt"))};
 }
+
+const std::string usage = ConsoleText(
+    "usage: ovxcli info IMAGE\n"
+    "       ovxcli ls [-R] IMAGE [FOLDER]\n"
+    "       ovxcli cat IMAGE FOLDER NAME\n");
 
 std::string InfoLine(const char* format, int partitionStart, int headerLength, int sizeKB) {
   return ConsoleText(std::string("format=") + format + " partitionStart=" + std::to_string(partitionStart) +
@@ -83,7 +89,6 @@ TEST(OvxcliInfo, FailuresAndUsage) {
   EXPECT_EQ(1, run.status);
   EXPECT_EQ(ConsoleText("ovxcli: cannot open folder.img: access denied\n"), run.err);
 
-  const std::string usage = ConsoleText("usage: ovxcli info IMAGE\n");
   for (const char* arguments : {"", "info", "info a.img b.img", "list a.img"}) {
     run = RunOvxcli(dir, arguments);
     EXPECT_EQ(2, run.status) << arguments;
@@ -111,5 +116,171 @@ TEST(OvxcliInfo, ImagesMadeByHfsutilsAndDosfstools) {
   });
 }
 #endif
+
+
+// Bytes that text mode would change: LF, CR, Ctrl-Z, zero, high bytes.
+Bytes Awkward(size_t length) {
+  const uint8_t kBytes[] = {'\n', '\r', 0x1A, 0x00, 0xFF, 'A', '\r', '\n', 0x80};
+  Bytes data(length);
+  for (size_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(kBytes[i % sizeof kBytes] + i / 9);
+  return data;
+}
+
+// Disk holds Letters (with Note) and ReadMe (2,500 data and 100 resource
+// bytes) and Odd, whose type is zero and whose creator has a byte outside ASCII.
+Bytes MakeHfsSample(const Bytes& readMe, const Bytes& note) {
+  HfsLayout layout;
+  Bytes image = MakeHfsLayoutVolume(layout);
+  PutEmptyExtentsTree(image, layout);
+  HfsFileSpec readMeFile;
+  readMeFile.fileId = 20;
+  readMeFile.dataLength = static_cast<uint32_t>(readMe.size());
+  readMeFile.resourceLength = 100;
+  readMeFile.modified = 3000000000u;
+  readMeFile.dataExtents = {40, 3};
+  HfsFileSpec odd;
+  odd.type = std::string(4, '\0');
+  odd.creator = "a\x7F" "b\xC3";
+  odd.fileId = 21;
+  HfsFileSpec noteFile;
+  noteFile.fileId = 22;
+  noteFile.dataLength = static_cast<uint32_t>(note.size());
+  noteFile.dataExtents = {50, 1};
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(3));
+  PutCatalogNode(image, layout, 1,
+                 MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFolderRecord(2, "Letters", 16, 3000000000u),
+                                      HfsFileRecord(2, "ReadMe", readMeFile), HfsFileRecord(2, "Odd", odd)}));
+  PutCatalogNode(image, layout, 2, MakeBTreeNode(0xFF, {HfsFileRecord(16, "Note", noteFile)}));
+  PutForkBytes(image, layout, {40, 3}, 0, readMe);
+  PutForkBytes(image, layout, {50, 1}, 0, note);
+  return image;
+}
+
+Bytes MakeFatSample(const Bytes& readMe) {
+  const FatParams p = Fat720KFloppy();
+  const uint16_t date = (19 << 9) | (12 << 5) | 31, time = (23 << 11) | (59 << 5) | 29;
+  const uint16_t folderDate = (1 << 5) | 1;
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, {FatDirEntry("README  TXT", 0x20, 10, static_cast<uint32_t>(readMe.size()), date, time),
+                               FatDirEntry("GAMES      ", 0x10, 2, 0, folderDate)});
+  Bytes games = FatDirEntry(".          ", 0x10, 2, 0, folderDate);
+  for (const Bytes& entry : {FatDirEntry("..         ", 0x10, 0, 0, folderDate), FatDirEntry("OLD        ", 0x10, 3, 0, folderDate)}) {
+    games.insert(games.end(), entry.begin(), entry.end());
+  }
+  PutFatClusterBytes(image, p, 2, games);
+  PutFatClusterBytes(image, p, 3, FatDirEntry("PAC     COM", 0x20, 0, 0, date, time));
+  PutFatChain(image, p, false, {2});
+  PutFatChain(image, p, false, {3});
+  PutFatChain(image, p, false, {10, 11});
+  PutFatClusterBytes(image, p, 10, readMe);
+  return image;
+}
+
+TEST(OvxcliLs, ListsEveryFormatWithSubFoldersDepthFirst) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("mac.img"), MakeHfsSample(Awkward(2500), Awkward(5))));
+  ASSERT_TRUE(WriteFileBytes(dir.File("dos.img"), MakeFatSample(Awkward(1500))));
+  Bytes atari = MakeAtariDisk(false, true, false);
+  PutAtariDirectory(atari, true, false, {AtariDirEntry(0x42, 10, 4, "DOS     SYS"), AtariDirEntry(0x80, 1, 9, "GONE       ")});
+  ASSERT_TRUE(WriteFileBytes(dir.File("atari.atr"), atari));
+
+  ProgramRun run = RunOvxcli(dir, "ls -R mac.img");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ(ConsoleText("Disk\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"
+                        "Disk::\n"
+                        "Letters\td\t0\t0\t-\t-\t1999-01-24 05:20:00\n"
+                        "ReadMe\t-\t2600\t2500\tTEXT\tttxt\t1999-01-24 05:20:00\n"
+                        "Odd\t-\t0\t0\t-\ta?b?\t1904-01-01 00:00:00\n"
+                        "Disk:Letters::\n"
+                        "Note\t-\t5\t5\tTEXT\tttxt\t1904-01-01 00:00:00\n"),
+            run.out);
+  // '/' for the separator, and the last one added.
+  for (const char* folder : {"Disk:Letters:", "Disk/Letters", "Disk:Letters"}) {
+    run = RunOvxcli(dir, std::string("ls mac.img ") + folder);
+    EXPECT_EQ(0, run.status) << folder;
+    EXPECT_EQ(ConsoleText("Note\t-\t5\t5\tTEXT\tttxt\t1904-01-01 00:00:00\n"), run.out) << folder;
+  }
+  run = RunOvxcli(dir, "ls mac.img");
+  EXPECT_EQ(ConsoleText("Disk\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"), run.out);
+
+  run = RunOvxcli(dir, "ls -R dos.img");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(ConsoleText("README.TXT\t-\t1500\t1500\t-\t-\t1999-12-31 23:59:58\n"
+                        "GAMES\td\t0\t0\t-\t-\t1980-01-01 00:00:00\n"
+                        "GAMES\\:\n"
+                        "..\td\t0\t0\t-\t-\t1980-01-01 00:00:00\n"
+                        "OLD\td\t0\t0\t-\t-\t1980-01-01 00:00:00\n"
+                        "GAMES\\OLD\\:\n"
+                        "PAC.COM\t-\t0\t0\t-\t-\t1999-12-31 23:59:58\n"),
+            run.out);
+  run = RunOvxcli(dir, "ls dos.img GAMES/OLD");
+  EXPECT_EQ(ConsoleText("PAC.COM\t-\t0\t0\t-\t-\t1999-12-31 23:59:58\n"), run.out);
+
+  run = RunOvxcli(dir, "ls -R atari.atr");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(ConsoleText("DOS.SYS\t-\t1280\t1280\t-\t-\t-\n"), run.out);
+}
+
+TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
+  ScratchDir dir;
+  const Bytes readMe = Awkward(2500), note = Awkward(5), dosReadMe = Awkward(1500);
+  ASSERT_TRUE(WriteFileBytes(dir.File("mac.img"), MakeHfsSample(readMe, note)));
+  ASSERT_TRUE(WriteFileBytes(dir.File("dos.img"), MakeFatSample(dosReadMe)));
+  Bytes atari = MakeAtariDisk(true, false, false);
+  PutAtariDirectory(atari, false, false, {AtariDirEntry(0x62, 10, 4, "DOS     SYS")});
+  ASSERT_TRUE(WriteFileBytes(dir.File("mydos.xfd"), atari));
+  const struct {
+    const char* arguments;
+    Bytes expected;
+  } cases[] = {
+      {"cat mac.img Disk: ReadMe", readMe},  // the data fork only, though the file has a resource fork
+      {"cat mac.img Disk/Letters Note", note},
+      {"cat dos.img \"\" README.TXT", dosReadMe},
+      {"cat dos.img \"GAMES\\OLD\" PAC.COM", {}},
+      {"cat mydos.xfd \"\" DOS.SYS", {}},  // Atari DOS files cannot be read
+  };
+  for (const auto& c : cases) {
+    ProgramRun run = RunOvxcli(dir, c.arguments);
+    EXPECT_EQ(0, run.status) << c.arguments;
+    EXPECT_EQ("", run.err) << c.arguments;
+    EXPECT_EQ(std::string(c.expected.begin(), c.expected.end()), run.out) << c.arguments;
+  }
+}
+
+TEST(OvxcliLsCat, FailuresAndUsage) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("dos.img"), MakeFatSample(Awkward(10))));
+  ASSERT_TRUE(WriteFileBytes(dir.File("blank.img"), Bytes(720 * 1024)));
+  ASSERT_TRUE(WriteFileBytes(dir.File("mfs.img"), MakeMfsVolume(400, 391, 1024)));
+  const struct {
+    const char* arguments;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"ls missing.img", 1, "ovxcli: cannot open missing.img: no such file\n"},
+      {"cat missing.img \"\" A", 1, "ovxcli: cannot open missing.img: no such file\n"},
+      {"ls blank.img", 1, "ovxcli: no file system recognised in blank.img\n"},
+      {"cat blank.img \"\" A", 1, "ovxcli: no file system recognised in blank.img\n"},
+      {"ls dos.img NOPE", 1, "ovxcli: no such folder: NOPE\n"},
+      {"ls -R dos.img GAMES/NOPE", 1, "ovxcli: no such folder: GAMES/NOPE\n"},
+      {"ls dos.img README.TXT", 1, "ovxcli: no such folder: README.TXT\n"},
+      {"ls mfs.img Disk", 1, "ovxcli: no such folder: Disk\n"},
+      {"cat dos.img GAMES/NOPE PAC.COM", 1, "ovxcli: no such folder: GAMES/NOPE\n"},
+      {"cat dos.img \"\" NOPE.TXT", 1, "ovxcli: no such file: NOPE.TXT\n"},
+      {"cat dos.img \"\" GAMES", 1, "ovxcli: no such file: GAMES\n"},
+  };
+  for (const auto& c : cases) {
+    ProgramRun run = RunOvxcli(dir, c.arguments);
+    EXPECT_EQ(c.status, run.status) << c.arguments;
+    EXPECT_EQ("", run.out) << c.arguments;
+    EXPECT_EQ(ConsoleText(c.err), run.err) << c.arguments;
+  }
+  for (const char* arguments : {"ls", "ls -R", "ls a.img b c", "ls -R a.img b c", "cat a.img b", "cat a.img b c d"}) {
+    ProgramRun run = RunOvxcli(dir, arguments);
+    EXPECT_EQ(2, run.status) << arguments;
+    EXPECT_EQ(usage, run.err) << arguments;
+  }
+}
 
 }  // namespace

@@ -9,32 +9,21 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
 
 #include "fake_devices.h"
+#include "fuzz_image_file.h"
 #include "format_detect.h"
 #include "volume.h"
 
 namespace {
 
-std::string scratch;
-
-void RemoveScratch() {
-  unlink((scratch + "/image").c_str());
-  rmdir(scratch.c_str());
-}
-
 void DetectImageFile(const uint8_t* data, size_t size, bool readWrite) {
-  const std::string path = scratch + "/image";
-  FILE* file = fopen(path.c_str(), "wb");
-  if (!file) abort();
-  if (size && fwrite(data, 1, size, file) != size) abort();
-  fclose(file);
+  const std::string& path = WriteFuzzImage(data, size);
   Volume* volume = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path.c_str()), readWrite ? 0 : OpenReadOnly);
   if (!volume) abort();
   CloseVolume(volume);
   // Detection only reads; the image must be as it was.
-  file = fopen(path.c_str(), "rb");
+  FILE* file = fopen(path.c_str(), "rb");
   if (!file) abort();
   std::vector<uint8_t> after(size + 1);
   if (fread(after.data(), 1, after.size(), file) != size || !std::equal(data, data + size, after.begin())) abort();
@@ -54,12 +43,6 @@ void DetectScsiDevice(const uint8_t* data, size_t size, uint32_t blockLength) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (scratch.empty()) {
-    char pattern[] = "/tmp/ovx-detect-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    scratch = pattern;
-    atexit(RemoveScratch);
-  }
   if (size == 0) return 0;
   const uint8_t mode = data[0];
   if (mode & 1) {

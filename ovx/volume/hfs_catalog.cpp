@@ -1,0 +1,229 @@
+#include "hfs_catalog.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "byte_order.h"
+#include "hfs_btree.h"
+#include "hfs_fork.h"
+#include "list_directory.h"
+#include "mac_time.h"
+#include "sector_transfer.h"
+
+namespace {
+
+enum {
+  kTopFolderId = 1,  // the parent of the root folder, which is named after the volume
+  kMaxNameBytes = 31,
+  kFolderRecord = 1,
+  kFileRecord = 2,
+  kFolderRecordBytes = 18,
+  kFileRecordBytes = 98,
+  kReadChunkSectors = 128,
+};
+
+struct CatalogSweep {
+  Volume* volume;
+};
+
+uint32_t SaturatingSum(uint32_t a, uint32_t b) { return a > UINT32_MAX - b ? UINT32_MAX : a + b; }
+
+// Builds the DirEntry of one catalog leaf record; 0 for thread records and
+// for records that do not hold what their kind needs.
+int EntryFromRecord(const uint8_t* record, unsigned length, DirEntry* entry) {
+  if (length < 7 || record[0] < 7) return 0;
+  const unsigned nameLength = record[6];
+  if (nameLength == 0 || nameLength > kMaxNameBytes) return 0;
+  // The data begins on an even offset after the key.
+  const unsigned d = 7 + nameLength + (nameLength % 2 == 0 ? 1 : 0);
+  if (d >= length) return 0;
+  const uint8_t* data = record + d;
+  const unsigned dataLength = length - d;
+  memset(entry, 0, sizeof *entry);
+  memcpy(entry->name, record + 7, nameLength);
+  entry->parentId = ReadBE32(record + 2);
+  if (data[0] == kFolderRecord) {
+    if (dataLength < kFolderRecordBytes) return 0;
+    entry->attributes = kDirEntryFolder;
+    entry->nodeId = ReadBE32(data + 6);
+    entry->modified = MacDateToFileTime(ReadBE32(data + 14));
+    return 1;
+  }
+  if (data[0] != kFileRecord || dataLength < kFileRecordBytes) return 0;
+  const uint32_t dataFork = ReadBE32(data + 26);
+  const uint32_t resourceFork = ReadBE32(data + 36);
+  memcpy(entry->macType, data + 4, 4);
+  memcpy(entry->macCreator, data + 8, 4);
+  entry->nodeId = ReadBE32(data + 20);
+  entry->dataSize = dataFork;
+  entry->size = SaturatingSum(dataFork, resourceFork);
+  entry->modified = MacDateToFileTime(ReadBE32(data + 48));
+  memcpy(entry->location, data + (dataFork != 0 ? 74 : 86), kHfsExtentRecordBytes);
+  return 1;
+}
+
+void AddCatalogRecord(void* context, const uint8_t* record, unsigned length) {
+  Volume* volume = static_cast<CatalogSweep*>(context)->volume;
+  DirEntry entry;
+  if (!EntryFromRecord(record, length, &entry)) return;
+  if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
+}
+
+void DropCatalogIndex(Volume* volume) {
+  if (volume->catalogIndex) HeapFree(GetProcessHeap(), 0, volume->catalogIndex);
+  volume->catalogIndex = nullptr;
+  volume->catalogIndexCount = 0;
+}
+
+// Sorting (parentId, position) pairs keeps catalog order within each folder.
+// Without memory for it the listings scan the whole catalog instead.
+void BuildCatalogIndex(Volume* volume) {
+  DropCatalogIndex(volume);
+  const size_t count = static_cast<size_t>(volume->catalogCount);
+  uint64_t* index = static_cast<uint64_t*>(HeapAlloc(GetProcessHeap(), 0, (count ? count : 1) * sizeof *index));
+  if (!index) return;
+  for (size_t i = 0; i < count; ++i) index[i] = static_cast<uint64_t>(volume->catalog[i].parentId) << 32 | i;
+  // Leaf nodes keep their records in key order, parent first, so the sweep
+  // usually yields them sorted already.
+  if (!std::is_sorted(index, index + count)) std::sort(index, index + count);
+  volume->catalogIndex = index;
+  volume->catalogIndexCount = volume->catalogCount;
+}
+
+// Calls visit for each catalog entry whose parent is folderId, in catalog
+// order, until visit returns 0.
+template <typename Visit>
+void ForEachChild(const Volume* volume, uint32_t folderId, Visit visit) {
+  if (volume->catalogIndex && volume->catalogIndexCount == volume->catalogCount) {
+    const uint64_t* begin = volume->catalogIndex;
+    const uint64_t* end = begin + volume->catalogIndexCount;
+    const uint64_t* at = std::lower_bound(begin, end, static_cast<uint64_t>(folderId) << 32);
+    for (; at != end && (*at >> 32) == folderId; ++at) {
+      if (!visit(volume->catalog[static_cast<uint32_t>(*at)])) return;
+    }
+    return;
+  }
+  for (int32_t i = 0; i < volume->catalogCount; ++i) {
+    if (volume->catalog[i].parentId == folderId && !visit(volume->catalog[i])) return;
+  }
+}
+
+int ReadCatalog(Volume* volume) {
+  HfsVolumeInfo info;
+  if (!ReadHfsVolumeInfo(volume, &info)) return 0;
+  const uint64_t catalogBlocks = (static_cast<uint64_t>(info.catalogFileBytes) + info.blockBytes - 1) / info.blockBytes;
+  HfsFork fork;
+  int ok = LoadHfsFork(volume, &info, kHfsCatalogFileId, kHfsDataFork, info.catalogFileRecord, catalogBlocks, &fork);
+  HfsBTree tree;
+  if (ok) ok = OpenHfsBTree(volume, &info, &fork, &tree);
+  if (ok) {
+    DropCatalogIndex(volume);
+    CatalogSweep sweep = {volume};
+    SweepHfsLeaves(&tree, AddCatalogRecord, &sweep);
+    CloseHfsBTree(&tree);
+    BuildCatalogIndex(volume);
+    volume->currentPath[0] = '\0';
+    volume->currentDirId = kTopFolderId;
+  }
+  ReleaseHfsFork(&fork);
+  return ok;
+}
+
+// Walks from currentPath down to path, one folder name at a time. Returns 0
+// at a name the current folder does not hold; the walk then stays at the
+// deepest folder reached.
+int WalkTo(Volume* volume, const char* path) {
+  const size_t pathLength = strlen(path);
+  size_t reached = strlen(volume->currentPath);
+  while (reached < pathLength) {
+    const char* name = path + reached;
+    const char* colon = strchr(name, ':');
+    const size_t nameLength = colon ? static_cast<size_t>(colon - name) : strlen(name);
+    if (nameLength == 0 || nameLength > kMaxNameBytes || reached + nameLength + 1 >= sizeof volume->currentPath) {
+      return 0;
+    }
+    const DirEntry* found = nullptr;
+    ForEachChild(volume, volume->currentDirId, [&](const DirEntry& entry) {
+      if ((entry.attributes & kDirEntryFolder) && strlen(entry.name) == nameLength &&
+          memcmp(entry.name, name, nameLength) == 0) {
+        found = &entry;
+        return false;
+      }
+      return true;
+    });
+    if (!found) return 0;
+    memcpy(volume->currentPath + reached, name, nameLength);
+    volume->currentPath[reached + nameLength] = ':';
+    volume->currentPath[reached + nameLength + 1] = '\0';
+    volume->currentDirId = found->nodeId;
+    reached += nameLength + 1;
+  }
+  return 1;
+}
+
+// The fork ReadEntryData reads and its length.
+void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
+  *forkType = entry->dataSize != 0 ? kHfsDataFork : kHfsResourceFork;
+  *length = entry->dataSize != 0 ? entry->dataSize : entry->size;
+}
+
+uint64_t RoundUpToBlocks(uint32_t length, uint32_t blockBytes) {
+  return (static_cast<uint64_t>(length) + blockBytes - 1) / blockBytes * blockBytes;
+}
+
+}  // namespace
+
+int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
+  if (path[0] == '\0') {
+    if (!ReadCatalog(volume)) return kListingAbandoned;
+  } else if (strncmp(path, volume->currentPath, strlen(volume->currentPath)) != 0) {
+    volume->currentPath[0] = '\0';
+    volume->currentDirId = kTopFolderId;
+  }
+  if (!WalkTo(volume, path)) return kListingAbandoned;
+  int count = 0;
+  ForEachChild(volume, volume->currentDirId, [&](const DirEntry& entry) {
+    if (AppendEntry(array, &entry, count)) ++count;
+    return true;
+  });
+  return count;
+}
+
+uint64_t HfsEntryDataBytes(Volume* volume, const DirEntry* entry) {
+  HfsVolumeInfo info;
+  if (!ReadHfsVolumeInfo(volume, &info)) return 0;
+  uint8_t forkType;
+  uint32_t length;
+  ForkOf(entry, &forkType, &length);
+  return RoundUpToBlocks(length, info.blockBytes);
+}
+
+uint32_t ReadHfsEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry) {
+  HfsVolumeInfo info;
+  if (!ReadHfsVolumeInfo(volume, &info)) return 0;
+  uint8_t forkType;
+  uint32_t length;
+  ForkOf(entry, &forkType, &length);
+  // Whole allocation blocks, but no more of them than the fork's length
+  // needs: the fork's last extent may run on for a whole clump.
+  const uint64_t limit = RoundUpToBlocks(length, info.blockBytes);
+  HfsFork fork;
+  if (!LoadHfsFork(volume, &info, entry->nodeId, forkType, entry->location, limit / info.blockBytes, &fork)) {
+    ReleaseHfsFork(&fork);
+    return 0;
+  }
+  uint64_t total = 0;
+  while (total < limit) {
+    int32_t sector;
+    uint32_t run;
+    if (!MapHfsFork(&info, &fork, total, &sector, &run)) break;
+    uint64_t sectors = (limit - total) / kSectorBytes;
+    if (sectors > run) sectors = run;
+    if (sectors > kReadChunkSectors) sectors = kReadChunkSectors;
+    if (static_cast<int64_t>(sector) + static_cast<int64_t>(sectors) > INT32_MAX) break;
+    if (!ReadSectors(volume, sector, static_cast<int32_t>(sectors), buffer + total)) break;
+    total += sectors * kSectorBytes;
+  }
+  ReleaseHfsFork(&fork);
+  return total > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(total);
+}

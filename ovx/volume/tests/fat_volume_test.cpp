@@ -1,0 +1,206 @@
+// FAT listings and file data on volumes built entry by entry: which entries
+// are listed, entering folders down a path, chains through 12- and 16-bit
+// FATs (odd clusters, entries across sector boundaries, loops, other end
+// marks), the reserved sectors and the root directory's size.
+#include "fat_volume.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "file_system_builders.h"
+#include "list_directory.h"
+#include "short_name.h"
+#include "volume_test_helpers.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const uint8_t kFolder = 0x10;
+// 1999-12-31 23:59:58 in DOS form.
+const uint16_t kDate = (19 << 9) | (12 << 5) | 31;
+const uint16_t kTime = (23 << 11) | (59 << 5) | 29;
+
+Bytes Pattern(size_t length, uint8_t seed) {
+  Bytes data(length);
+  for (size_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(seed ^ (i * 13 + i / 509));
+  return data;
+}
+
+// A 720 KB floppy (1,024-byte clusters) with README.TXT, deleted and
+// long-name entries, a free slot, GAMES (cluster 2) holding OLD (cluster 3)
+// and GAMES.BAK; OLD holds PAC.COM.
+Bytes MakeSampleFloppy(const FatParams& p) {
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p,
+                    {FatDirEntry("README  TXT", 0x20, 10, 1000, kDate, kTime), FatDirEntry("\xE5OST    TXT", 0x20, 11, 5),
+                     FatDirEntry("Ae\0l\0o\0n\0g\0", 0x0F, 0, 0), FatDirEntry("", 0, 0, 0),
+                     FatDirEntry("GAMES      ", kFolder, 2, 0), FatDirEntry("\x05SCAPE     ", 0x20, 0, 0),
+                     FatDirEntry("GAMES   BAK", 0x20, 12, 3)});
+  PutFatChain(image, p, false, {2});
+  PutFatClusterBytes(image, p, 2,
+                     Bytes(FatDirEntry(".          ", kFolder, 2, 0)) + FatDirEntry("..         ", kFolder, 0, 0) +
+                         FatDirEntry("OLD        ", kFolder, 3, 0));
+  PutFatChain(image, p, false, {3});
+  PutFatClusterBytes(image, p, 3, Bytes(FatDirEntry(".          ", kFolder, 3, 0)) +
+                                      FatDirEntry("..         ", kFolder, 2, 0) + FatDirEntry("PAC     COM", 0x20, 20, 1));
+  PutFatChain(image, p, false, {10});
+  PutFatClusterBytes(image, p, 10, Pattern(1000, 1));
+  return image;
+}
+
+TEST(FatShortName, LeavesOutBlanksAndALastDot) {
+  char text[kShortNameTextBytes];
+  const std::pair<const char*, const char*> cases[] = {
+      {"README  TXT", "README.TXT"}, {"GAMES      ", "GAMES"}, {"A B C  D E ", "ABCD.E"},
+      {"ABCDEFGHIJK", "ABCDEFGH.IJK"}, {"X\0\0\0\0\0\0\0T\0T", "X.TT"}, {"           ", ""},
+  };
+  for (const auto& c : cases) {
+    FormatShortName(reinterpret_cast<const uint8_t*>(c.first), text);
+    EXPECT_STREQ(c.second, text) << c.first;
+  }
+}
+
+TEST(FatListing, ListsUsedEntriesAndEntersFoldersDownThePath) {
+  ScratchDir dir;
+  Volume* volume = OpenImageBytes(dir, "floppy.img", MakeSampleFloppy(Fat720KFloppy()));
+  ASSERT_NE(nullptr, volume);
+  ASSERT_EQ(FormatFat12, volume->format);
+  std::vector<DirEntry> root = ListEntries(volume, "");
+  // Deleted and long-name entries are left out; a free slot does not end the directory.
+  ASSERT_EQ((Names{"README.TXT", "GAMES", "\xE5SCAPE", "GAMES.BAK"}), EntryNames(root));
+  EXPECT_EQ(4, volume->catalogCount);
+  EXPECT_EQ(1000u, root[0].size);
+  EXPECT_EQ(1000u, root[0].dataSize);
+  EXPECT_EQ(0x20u, root[0].attributes);
+  EXPECT_EQ(10, root[0].location[0]);
+  EXPECT_EQ("1999-12-31 23:59:58", FileTimeText(root[0].modified));
+  EXPECT_EQ(uint32_t{kFolder}, root[1].attributes);
+  EXPECT_EQ((Names{"..", "OLD"}), EntryNames(ListEntries(volume, "GAMES\\")));
+  EXPECT_STREQ("GAMES\\", volume->currentPath);
+  EXPECT_EQ(2, volume->catalogCount);
+  EXPECT_EQ((Names{"..", "PAC.COM"}), EntryNames(ListEntries(volume, "GAMES\\OLD\\")));
+  // The listing is that of the deepest folder reached; a file's name enters nothing.
+  EXPECT_EQ((Names{"README.TXT", "GAMES", "\xE5SCAPE", "GAMES.BAK"}), EntryNames(ListEntries(volume, "NOPE\\")));
+  EXPECT_EQ((Names{"..", "OLD"}), EntryNames(ListEntries(volume, "GAMES\\NOPE\\")));
+  EXPECT_EQ((Names{"README.TXT", "GAMES", "\xE5SCAPE", "GAMES.BAK"}), EntryNames(ListEntries(volume, "games\\")));
+  EXPECT_EQ(4u, ListEntries(volume, "README.TXT\\").size());
+  // array null: only the catalog is filled.
+  EXPECT_EQ(0, ListDirectory(volume, "GAMES\\", nullptr));
+  EXPECT_EQ(2, volume->catalogCount);
+  CloseVolume(volume);
+}
+
+TEST(FatReadEntryData, FollowsTheChainUpToTheSize) {
+  ScratchDir dir;
+  const FatParams p = Fat720KFloppy();
+  Bytes image = MakeSampleFloppy(p);
+  // A file over four clusters, out of order, whose entry for cluster 341 lies
+  // across the boundary of the first two FAT sectors (bytes 511 and 512).
+  const Bytes long4 = Pattern(3500, 7);
+  PutFatChain(image, p, false, {5, 341, 7, 4});
+  for (int i = 0; i < 4; ++i) {
+    const uint32_t clusters[] = {5, 341, 7, 4};
+    PutFatClusterBytes(image, p, clusters[i], Bytes(long4.begin() + i * 1024, long4.begin() + std::min<size_t>(3500, i * 1024 + 1024)));
+  }
+  PutFatRootEntries(image, p, {FatDirEntry("LONG    DAT", 0x20, 5, 3500), FatDirEntry("EMPTY   DAT", 0x20, 0, 0),
+                               FatDirEntry("README  TXT", 0x20, 10, 1000), FatDirEntry("SHORT   DAT", 0x20, 10, 5000)});
+  Volume* volume = OpenImageBytes(dir, "chains.img", image);
+  ASSERT_NE(nullptr, volume);
+  std::vector<DirEntry> root = ListEntries(volume, "");
+  EXPECT_EQ(long4, ReadEntryBytes(volume, EntryNamed(root, "LONG.DAT")));
+  EXPECT_EQ(4096u, EntryDataBufferBytes(volume, &root[0]));
+  EXPECT_EQ(0u, ReadEntryBytes(volume, EntryNamed(root, "EMPTY.DAT")).size());
+  // 1,000 bytes in one 1,024-byte cluster.
+  EXPECT_EQ(Pattern(1000, 1), ReadEntryBytes(volume, EntryNamed(root, "README.TXT")));
+  // A chain that ends before the size gives what it holds.
+  EXPECT_EQ(1024u, ReadEntryBytes(volume, EntryNamed(root, "SHORT.DAT")).size());
+  CloseVolume(volume);
+
+  // FAT12 odd entries: cluster 3's entry is the upper 12 bits of bytes 4 and 5.
+  Bytes odd = MakeFatVolume(p);
+  PutFatRootEntries(odd, p, {FatDirEntry("ODD     DAT", 0x20, 3, 2048)});
+  PutFatEntry(odd, p, false, 2, 0xABC);
+  PutFatEntry(odd, p, false, 3, 0x008);
+  PutFatEntry(odd, p, false, 8, 0xFFF);
+  EXPECT_EQ(0x80, odd[512 + 4] & 0xF0);
+  EXPECT_EQ(0x00, odd[512 + 5]);
+  PutFatClusterBytes(odd, p, 3, Bytes(1024, 0x33));
+  PutFatClusterBytes(odd, p, 8, Bytes(1024, 0x88));
+  volume = OpenImageBytes(dir, "odd.img", odd);
+  Bytes data = ReadEntryBytes(volume, ListEntries(volume, "")[0]);
+  EXPECT_EQ(Bytes(1024, 0x33) + Bytes(1024, 0x88), data);
+  CloseVolume(volume);
+}
+
+TEST(FatReadEntryData, ChainsThatLoopOrEndOddlyStop) {
+  ScratchDir dir;
+  const FatParams p = Fat720KFloppy();
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, {FatDirEntry("LOOP    DAT", 0x20, 5, 100000), FatDirEntry("LOOPDIR    ", kFolder, 8, 0),
+                               FatDirEntry("ENDS    DAT", 0x20, 20, 100000)});
+  PutFatEntry(image, p, false, 5, 6);
+  PutFatEntry(image, p, false, 6, 5);
+  PutFatClusterBytes(image, p, 5, Bytes(1024, 5));
+  PutFatClusterBytes(image, p, 6, Bytes(1024, 6));
+  // A folder whose chain comes back to itself lists its entries once.
+  PutFatEntry(image, p, false, 8, 8);
+  PutFatClusterBytes(image, p, 8, FatDirEntry("INSIDE  TXT", 0x20, 0, 0));
+  // 0xFF8 ends a chain as 0xFFF does; cluster 0xFF8 itself is never read.
+  PutFatEntry(image, p, false, 20, 0xFF8);
+  Volume* volume = OpenImageBytes(dir, "loops.img", image);
+  ASSERT_NE(nullptr, volume);
+  std::vector<DirEntry> root = ListEntries(volume, "");
+  EXPECT_EQ(Bytes(1024, 5) + Bytes(1024, 6), ReadEntryBytes(volume, EntryNamed(root, "LOOP.DAT")));
+  EXPECT_EQ((Names{"INSIDE.TXT"}), EntryNames(ListEntries(volume, "LOOPDIR\\")));
+  EXPECT_EQ(1024u, ReadEntryBytes(volume, EntryNamed(root, "ENDS.DAT")).size());
+  CloseVolume(volume);
+}
+
+TEST(FatGeometry, ReservedSectorsRootSizeAndSixteenBitEntries) {
+  ScratchDir dir;
+  // Four reserved sectors before the first FAT, as current tools make them.
+  FatParams p = FatHardDisk(32768, 4);
+  p.reservedSectors = 4;
+  p.rootEntries = 500;  // the root's last sector is partly used
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, {FatDirEntry("DATA    BIN", 0x20, 300, 5000), FatDirEntry("SUB        ", kFolder, 2, 0)});
+  PutFatChain(image, p, true, {300, 0x1234, 301});
+  const Bytes data = Pattern(5000, 3);
+  PutFatClusterBytes(image, p, 300, Bytes(data.begin(), data.begin() + 2048));
+  PutFatClusterBytes(image, p, 0x1234, Bytes(data.begin() + 2048, data.begin() + 4096));
+  PutFatClusterBytes(image, p, 301, Bytes(data.begin() + 4096, data.end()));
+  PutFatChain(image, p, true, {2});
+  PutFatClusterBytes(image, p, 2, FatDirEntry("IN      TXT", 0x20, 0, 0));
+  Volume* volume = OpenImageBytes(dir, "fat16.img", image);
+  ASSERT_NE(nullptr, volume);
+  ASSERT_EQ(FormatFat16, volume->format);
+  std::vector<DirEntry> root = ListEntries(volume, "");
+  ASSERT_EQ((Names{"DATA.BIN", "SUB"}), EntryNames(root));
+  EXPECT_EQ(data, ReadEntryBytes(volume, root[0]));
+  EXPECT_EQ((Names{"IN.TXT"}), EntryNames(ListEntries(volume, "SUB\\")));
+  CloseVolume(volume);
+
+  // Fewer than 16 root entries, or a sector size that is no multiple of 512: nothing.
+  Bytes small = MakeSampleFloppy(Fat720KFloppy());
+  PutLE16(small, 17, 15);
+  volume = OpenImageBytes(dir, "small.img", small);
+  EXPECT_EQ(0u, ListEntries(volume, "").size());
+  CloseVolume(volume);
+  FatParams oddParams = FatHardDisk(32768, 4);
+  oddParams.bytesPerSector = 768;
+  Bytes odd = MakeFatVolume(oddParams);
+  PutFatRootEntries(odd, oddParams, {FatDirEntry("DATA    BIN", 0x20, 0, 0)});
+  volume = OpenImageBytes(dir, "oddsector.img", odd);
+  EXPECT_NE(FormatNone, volume->format);
+  EXPECT_EQ(0u, ListEntries(volume, "").size());
+  CloseVolume(volume);
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// Builders for the file-system structures the listings read: HFS catalog
+// and extents B-tree nodes placed through a fork's extents, FAT directory
+// entries, chains and cluster contents, and Atari DOS directories. Each
+// writes exactly what it is given, so a test can break one field at a time.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image_builders.h"
+
+// HFS volumes of these tests: allocation blocks from firstBlockSector on.
+struct HfsLayout {
+  uint32_t sizeKB = 800;
+  std::string name = "Disk";
+  uint32_t blockBytes = 1024;
+  uint16_t firstBlockSector = 16;
+  std::vector<uint16_t> catalogExtents = {0, 16};  // (start block, count) pairs, at most three in the volume info
+  uint32_t catalogBytes = 16 * 1024;
+  std::vector<uint16_t> extentsExtents = {16, 4};
+  uint32_t extentsBytes = 4 * 1024;
+};
+
+// The volume information block of layout in an otherwise empty volume.
+Bytes MakeHfsLayoutVolume(const HfsLayout& layout);
+// Writes data at byte offset of the fork whose extents are given as (start, count) pairs.
+void PutForkBytes(Bytes& image, const HfsLayout& layout, const std::vector<uint16_t>& extents, uint64_t offset,
+                  const Bytes& data);
+// Writes node number `node` (512 bytes) of the catalog file or of the extents overflow file.
+void PutCatalogNode(Bytes& image, const HfsLayout& layout, uint32_t node, const Bytes& data);
+void PutExtentsNode(Bytes& image, const HfsLayout& layout, uint32_t node, const Bytes& data);
+
+// A 512-byte B-tree node of the kind (0xFF leaf, 0 index, 1 header, 2 map)
+// holding the records end to end from byte 14, with the offset table (and
+// the free-space offset) at its end.
+Bytes MakeBTreeNode(uint8_t kind, const std::vector<Bytes>& records, uint32_t forwardLink = 0);
+// The header node: totalNodes at byte 36 and a node map with every node
+// below totalNodes in use except those in freeNodes; mapLink is the first map node.
+Bytes MakeBTreeHeaderNode(uint32_t totalNodes, const std::vector<uint32_t>& freeNodes = {}, uint32_t mapLink = 0);
+// A map node whose map record (494 bytes, or mapBytes) marks nodes
+// firstNode.. in use, except those in freeNodes.
+Bytes MakeBTreeMapNode(uint32_t firstNode, const std::vector<uint32_t>& freeNodes, uint32_t forwardLink,
+                       size_t mapBytes = 494);
+
+struct HfsFileSpec {
+  std::string type = "TEXT";
+  std::string creator = "ttxt";
+  uint32_t fileId = 100;
+  uint32_t dataLength = 0;
+  uint32_t resourceLength = 0;
+  uint32_t modified = 0;
+  std::vector<uint16_t> dataExtents;  // up to three (start, count) pairs
+  std::vector<uint16_t> resourceExtents;
+};
+Bytes HfsFolderRecord(uint32_t parentId, const std::string& name, uint32_t folderId, uint32_t modified = 0);
+Bytes HfsFileRecord(uint32_t parentId, const std::string& name, const HfsFileSpec& file);
+// A folder thread record (type 3): key of the folder's own id and an empty name.
+Bytes HfsThreadRecord(uint32_t folderId, uint32_t parentId, const std::string& name);
+// An extents overflow record continuing fork (0x00 data, 0xFF resource) of fileId at startBlock.
+Bytes HfsExtentsRecord(uint8_t forkType, uint32_t fileId, uint16_t startBlock, const std::vector<uint16_t>& extents);
+// An extents overflow file with no records: header node and one empty leaf.
+void PutEmptyExtentsTree(Bytes& image, const HfsLayout& layout);
+
+// A 32-byte FAT directory entry; name11 is the stored 8 + 3 bytes.
+Bytes FatDirEntry(const std::string& name11, uint8_t attributes, uint16_t firstCluster, uint32_t size,
+                  uint16_t date = 0, uint16_t time = 0);
+// Byte offset of the root directory and of a cluster's first byte.
+size_t FatRootOffset(const FatParams& p);
+size_t FatClusterOffset(const FatParams& p, uint32_t cluster);
+// Writes entries end to end from the start of the root directory, or of the cluster.
+void PutFatRootEntries(Bytes& image, const FatParams& p, const std::vector<Bytes>& entries);
+void PutFatClusterBytes(Bytes& image, const FatParams& p, uint32_t cluster, const Bytes& data);
+// Sets cluster's entry to value in every FAT; fat16 chooses 16-bit entries.
+void PutFatEntry(Bytes& image, const FatParams& p, bool fat16, uint32_t cluster, uint32_t value);
+// Links the clusters in order and ends the chain with 0xFFF or 0xFFFF.
+void PutFatChain(Bytes& image, const FatParams& p, bool fat16, const std::vector<uint32_t>& clusters);
+
+// A 16-byte Atari DOS directory entry; name11 is the stored 8 + 3 bytes.
+Bytes AtariDirEntry(uint8_t flags, uint16_t sectors, uint16_t firstSector, const std::string& name11);
+// Writes entries from the start of the directory (sector 361) of an image
+// made by MakeAtariDisk with the same atr and doubleDensity.
+void PutAtariDirectory(Bytes& image, bool atr, bool doubleDensity, const std::vector<Bytes>& entries);
