@@ -1,7 +1,7 @@
 # Top-level driver. `make test` is what CI runs; `make run` is the quick look.
 #   make            build both trees (build/native and build/win32)
 #   make test       install what is missing, build everything, run every test
-#   make run        install what is missing, build, and run the sample
+#   make run        install what is missing, build, and start Orvanta Explorer on sample images
 #   make sanitize   native tests under AddressSanitizer and UBSan
 #   make fuzz       every libFuzzer target for FUZZ_SECONDS each
 #   make wine-test  the Win32 tests under Wine (needs `make win32`)
@@ -61,11 +61,8 @@ bench: native
 	@tools/bench-listing $(NATIVE)
 	@$(NATIVE)/ovx/volume/ovx_listing_benchmark
 
-run: native
-	@mkdir -p $(NATIVE)/samples
-	@$(NATIVE)/kelvo2dos/make_sample_menu_disk $(NATIVE)/samples/KELVOMNU.ATR
-	@echo "== KELVO2DOS $(NATIVE)/samples/KELVOMNU.ATR"
-	@cd $(NATIVE)/samples && ../kelvo2dos/KELVO2DOS KELVOMNU.ATR
+run: win32
+	@tools/run-explorer $(WIN32)/ovx/explorer/OVX.exe $(WIN32)/samples $(BUILD)/screenshots
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,37 @@
+// Numbers of OVX's resources and menu commands, shared by OVX.rc and the
+// explorer code. The values are fixed: the imaging dialog and the menu texts
+// refer to them.
+#pragma once
+
+#define IDI_APPLICATION_ICON 101
+#define IDI_FOLDER 102
+#define IDI_DOCUMENT 103
+#define IDI_DRIVE 104
+#define IDI_UP_ARROW 105
+#define IDC_SPLITTER 106
+#define IDM_MAIN_MENU 107
+
+#define IDS_COLUMN_NAME 1001
+#define IDS_COLUMN_SIZE 1002
+#define IDS_COLUMN_DATE 1003
+#define IDS_DIRECTORY_OF 1004
+#define IDS_TITLE_SUFFIX 1005
+#define IDS_APPLICATION_NAME 1006
+
+#define IDD_PROGRESS 2001
+#define IDC_PROGRESS_STATUS 2002
+#define IDC_PROGRESS_BAR 2003
+
+#define ID_FILE_IMAGE_FROM_LOGICAL 40000
+#define ID_FILE_IMAGE_FROM_PHYSICAL 40001
+#define ID_FILE_IMAGE_TO_PHYSICAL 40002
+#define ID_FILE_PROPERTIES 40003
+#define ID_FILE_ABOUT 40004
+#define ID_FILE_CLOSE 40005
+#define ID_EDIT_COPY_AS_TEXT 40011
+#define ID_VIEW_REFRESH 40025
+#define ID_VIEW_SELECT_ALL 40026
+#define ID_VIEW_LARGE_ICONS 59408
+#define ID_VIEW_SMALL_ICONS 59409
+#define ID_VIEW_LIST 59410
+#define ID_VIEW_DETAILS 59411
