@@ -14,9 +14,8 @@ const char kScsiPrefix[] = "SCSI ctl:";
 const char kFloppyA[] = "Non-DOS floppy on A:";
 const char kFloppyB[] = "Non-DOS floppy on B:";
 const int kScsiTargets = 7;  // target ids 0 to 6; 7 is the host adapter itself
-// The SCSI source of a Volume keeps the host adapter in three bits, so only
-// adapters 0 to 7 can be opened.
-const int kOpenableAdapters = 8;
+// The SCSI source of a Volume keeps the host adapter in eight bits.
+const int kOpenableAdapters = 256;
 const uintptr_t kFirstPathValue = 65536;
 const int kImageSourceBytes = MAX_PATH;
 
