@@ -118,13 +118,23 @@ FILETIME DosTimeStamp(uint16_t date, uint16_t time) {
 }
 
 // The DirEntry of a used 32-byte directory entry; 0 for free, deleted and long-name entries.
-int EntryFromDirectory(const uint8_t* e, DirEntry* entry) {
-  if (e[0] == kFreeEntry || e[0] == kDeletedEntry || e[kAttributesOffset] == kLongNameEntry) return 0;
+// False for free, deleted and long-name slots, which list nothing.
+bool IsListedSlot(const uint8_t* e) {
+  return e[0] != kFreeEntry && e[0] != kDeletedEntry && e[kAttributesOffset] != kLongNameEntry;
+}
+
+// The shown name of a directory entry; name holds kShortNameTextBytes.
+void ShownName(const uint8_t* e, char* name) {
   uint8_t stored[kShortNameBytes];
   memcpy(stored, e, sizeof stored);
   if (stored[0] == kEscapedE5) stored[0] = kDeletedEntry;
+  FormatShortName(stored, name);
+}
+
+int EntryFromDirectory(const uint8_t* e, DirEntry* entry) {
+  if (!IsListedSlot(e)) return 0;
   memset(entry, 0, sizeof *entry);
-  FormatShortName(stored, entry->name);
+  ShownName(e, entry->name);
   memcpy(entry->location, e + kFirstClusterOffset, 2);
   entry->size = ReadLE32(e + kSizeOffset);
   entry->dataSize = entry->size;
@@ -148,16 +158,14 @@ uint32_t FirstCluster(const DirEntry* entry) { return ReadLE16(entry->location);
 int FindFolderEntered(const uint8_t* buffer, uint32_t length, const char* path, const char* prefix,
                       size_t prefixLength, DirEntry* folder) {
   if (strncmp(path, prefix, prefixLength) != 0 || !strchr(path + prefixLength, '\\')) return 0;
-  const uint8_t wantedFirst = static_cast<uint8_t>(path[prefixLength]);
   for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
     const uint8_t* e = buffer + at;
-    if (!(e[kAttributesOffset] & kDirEntryFolder) || e[kAttributesOffset] == kLongNameEntry) continue;
-    // A stored name that starts with a character starts its shown name with
-    // it, so most folders are passed over without building their entry.
-    const uint8_t first = e[0] == kEscapedE5 ? static_cast<uint8_t>(kDeletedEntry) : e[0];
-    if (first != ' ' && first != '\0' && first != wantedFirst) continue;
-    if (!EntryFromDirectory(e, folder) || strcmp(folder->name, ".") == 0) continue;
-    if (PathEnters(path, prefix, prefixLength, folder->name)) return 1;
+    if (!(e[kAttributesOffset] & kDirEntryFolder) || !IsListedSlot(e)) continue;
+    // Only the name is needed to decide; the whole entry is built for the match.
+    char name[kShortNameTextBytes];
+    ShownName(e, name);
+    if (strcmp(name, ".") == 0 || !PathEnters(path, prefix, prefixLength, name)) continue;
+    return EntryFromDirectory(e, folder);
   }
   return 0;
 }
