@@ -14,7 +14,9 @@
 #include "device_platform.h"
 #include "fake_wnaspi32.h"
 #include "format_detect.h"
+#include "file_system_builders.h"
 #include "image_builders.h"
+#include "list_directory.h"
 #include "sector_transfer.h"
 #include "volume.h"
 
@@ -392,6 +394,65 @@ TEST_F(AspiTest, HfsCdromReadsLikeItsImageFile) {
   // Past the medium both fail.
   EXPECT_EQ(0, ReadSectors(cdrom, static_cast<int32_t>(totalBlocks - hfsStart), 1, fromCdrom.data()));
   EXPECT_EQ(0, ReadSectors(file, static_cast<int32_t>(totalBlocks - hfsStart), 1, fromFile.data()));
+  CloseVolume(cdrom);
+  CloseVolume(file);
+}
+
+// The same partitioned HFS disk as an image file and as a CD-ROM of
+// 2,048-byte blocks: every folder lists alike and a file's data reads alike.
+TEST_F(AspiTest, HfsCdromListsAndReadsLikeItsImageFile) {
+  HfsLayout layout;
+  layout.name = "Orvanta CD";
+  Bytes hfs = MakeHfsLayoutVolume(layout);
+  PutEmptyExtentsTree(hfs, layout);
+  Bytes readMe(2500);
+  for (size_t i = 0; i < readMe.size(); ++i) readMe[i] = static_cast<uint8_t>(i * 13 + i / 256);
+  HfsFileSpec readMeSpec;
+  readMeSpec.fileId = 20;
+  readMeSpec.dataLength = 2500;
+  readMeSpec.dataExtents = {40, 3};
+  HfsFileSpec oldSpec;
+  oldSpec.fileId = 21;
+  PutCatalogNode(hfs, layout, 0, MakeBTreeHeaderNode(3));
+  PutCatalogNode(hfs, layout, 1,
+                 MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Orvanta CD", 2), HfsThreadRecord(2, 1, "Orvanta CD"),
+                                      HfsFolderRecord(2, "Letters", 16), HfsFileRecord(2, "ReadMe", readMeSpec),
+                                      HfsFileRecord(16, "Old", oldSpec)}));
+  PutForkBytes(hfs, layout, {40, 3}, 0, readMe);
+  const uint32_t hfsStart = 97, hfsBlocks = 1600, totalBlocks = 1700;
+  Bytes disk = MakePartitionedDisk(totalBlocks, UsualPartitionMap(hfsStart, hfsBlocks), {Bytes(), Bytes(), hfs});
+  std::string path = AddDevice(0, 4, FakeAspiCdrom, disk);
+  ASSERT_EQ(1, LoadAspi());
+  Volume* file = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path.c_str()), OpenReadOnly);
+  Volume* cdrom = OpenVolume(KindScsi, 4, OpenReadOnly);
+  ASSERT_NE(nullptr, file);
+  ASSERT_NE(nullptr, cdrom);
+  ASSERT_EQ(FormatHfs, cdrom->format);
+
+  auto names = [](Volume* volume, const char* folder) {
+    DirEntry* entries = static_cast<DirEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DirEntry)));
+    const int count = ListDirectory(volume, folder, &entries);
+    std::vector<std::string> listed;
+    for (int i = 0; i < count; ++i) listed.push_back(std::string(entries[i].name) + "/" + std::to_string(entries[i].size));
+    HeapFree(GetProcessHeap(), 0, entries);
+    return listed;
+  };
+  EXPECT_EQ((std::vector<std::string>{"Orvanta CD/0"}), names(cdrom, ""));
+  EXPECT_EQ((std::vector<std::string>{"Letters/0", "ReadMe/2500"}), names(cdrom, "Orvanta CD:"));
+  EXPECT_EQ((std::vector<std::string>{"Old/0"}), names(cdrom, "Orvanta CD:Letters:"));
+  for (const char* folder : {"", "Orvanta CD:", "Orvanta CD:Letters:"}) {
+    EXPECT_EQ(names(file, folder), names(cdrom, folder)) << folder;
+  }
+
+  DirEntry* entries = static_cast<DirEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DirEntry)));
+  ASSERT_EQ(2, ListDirectory(cdrom, "Orvanta CD:", &entries));
+  const DirEntry readMeEntry = entries[1];
+  HeapFree(GetProcessHeap(), 0, entries);
+  ASSERT_STREQ("ReadMe", readMeEntry.name);
+  Bytes data(EntryDataBufferBytes(cdrom, &readMeEntry));
+  ASSERT_EQ(3072u, data.size());
+  ASSERT_EQ(3072u, ReadEntryData(cdrom, data.data(), &readMeEntry));
+  EXPECT_EQ(readMe, Bytes(data.begin(), data.begin() + 2500));
   CloseVolume(cdrom);
   CloseVolume(file);
 }
