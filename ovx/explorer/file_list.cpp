@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "heap_array.h"
 #include "later_commands.h"
 #include "resource_ids.h"
 #include "list_directory.h"
@@ -18,15 +19,12 @@ const int kSeparatorShift = 24;
 
 HANDLE Heap() { return GetProcessHeap(); }
 
-// Grows the listing block to hold at least count records, doubling so that a
-// folder of thousands of entries is not copied once per entry.
+// Grows the listing block to hold at least count records, with spare room,
+// so that a folder of thousands of entries is not copied once per entry.
 int ReserveEntries(int count) {
-  const SIZE_T have = HeapSize(Heap(), 0, explorer.entries) / sizeof(DirEntry);
-  if (static_cast<SIZE_T>(count) <= have) return 1;
-  SIZE_T want = have * 2 > static_cast<SIZE_T>(count) ? have * 2 : static_cast<SIZE_T>(count);
-  void* grown = HeapReAlloc(Heap(), HEAP_ZERO_MEMORY, explorer.entries, want * sizeof(DirEntry));
-  if (!grown) return 0;
-  explorer.entries = static_cast<DirEntry*>(grown);
+  void* block = explorer.entries;
+  if (!ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(count))) return 0;
+  explorer.entries = static_cast<DirEntry*>(block);
   return 1;
 }
 

@@ -117,7 +117,6 @@ FILETIME DosTimeStamp(uint16_t date, uint16_t time) {
   return stamp;
 }
 
-// The DirEntry of a used 32-byte directory entry; 0 for free, deleted and long-name entries.
 // False for free, deleted and long-name slots, which list nothing.
 bool IsListedSlot(const uint8_t* e) {
   return e[0] != kFreeEntry && e[0] != kDeletedEntry && e[kAttributesOffset] != kLongNameEntry;
@@ -131,6 +130,7 @@ void ShownName(const uint8_t* e, char* name) {
   FormatShortName(stored, name);
 }
 
+// The DirEntry of a used 32-byte directory entry; 0 for free, deleted and long-name entries.
 int EntryFromDirectory(const uint8_t* e, DirEntry* entry) {
   if (!IsListedSlot(e)) return 0;
   memset(entry, 0, sizeof *entry);
@@ -143,11 +143,10 @@ int EntryFromDirectory(const uint8_t* e, DirEntry* entry) {
   return 1;
 }
 
-// The path begins with prefix + name + '\'.
-bool PathEnters(const char* path, const char* prefix, size_t prefixLength, const char* name) {
+// The rest of a path (after the folders already entered) begins with name + '\'.
+bool RestEnters(const char* rest, const char* name) {
   const size_t nameLength = strlen(name);
-  return strncmp(path, prefix, prefixLength) == 0 && strncmp(path + prefixLength, name, nameLength) == 0 &&
-         path[prefixLength + nameLength] == '\\';
+  return strncmp(rest, name, nameLength) == 0 && rest[nameLength] == '\\';
 }
 
 uint32_t FirstCluster(const DirEntry* entry) { return ReadLE16(entry->location); }
@@ -164,7 +163,7 @@ int FindFolderEntered(const uint8_t* buffer, uint32_t length, const char* path, 
     // Only the name is needed to decide; the whole entry is built for the match.
     char name[kShortNameTextBytes];
     ShownName(e, name);
-    if (strcmp(name, ".") == 0 || !PathEnters(path, prefix, prefixLength, name)) continue;
+    if (strcmp(name, ".") == 0 || !RestEnters(path + prefixLength, name)) continue;
     return EntryFromDirectory(e, folder);
   }
   return 0;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "image_transfer.h"
+
 namespace {
 
 const uint32_t kPageBytes = 4096;
@@ -21,16 +23,6 @@ struct ImageReadCache {
 
 namespace {
 
-uint32_t ReadAt(HANDLE file, uint64_t offset, uint8_t* buffer, uint32_t bytes) {
-  LONG high = static_cast<LONG>(offset >> 32);
-  SetLastError(NO_ERROR);
-  DWORD low = SetFilePointer(file, static_cast<LONG>(static_cast<uint32_t>(offset)), &high, FILE_BEGIN);
-  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return 0;
-  DWORD moved = 0;
-  if (!ReadFile(file, buffer, bytes, &moved, nullptr)) return 0;
-  return moved;
-}
-
 bool Holds(const ImageReadCache* cache, uint64_t page) {
   const uint32_t slot = static_cast<uint32_t>(page % kPageSlots);
   return cache->valid[slot] != 0 && cache->page[slot] == page;
@@ -41,10 +33,10 @@ bool Holds(const ImageReadCache* cache, uint64_t page) {
 uint32_t CachedImageRead(ImageReadCache** cachePointer, HANDLE file, uint64_t offset, uint8_t* buffer,
                          uint32_t bytes) {
   if (bytes == 0) return 0;
-  if (bytes > kLargestCachedRead) return ReadAt(file, offset, buffer, bytes);
+  if (bytes > kLargestCachedRead) return ReadImageBytes(file, offset, buffer, bytes);
   if (!*cachePointer) {
     *cachePointer = static_cast<ImageReadCache*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ImageReadCache)));
-    if (!*cachePointer) return ReadAt(file, offset, buffer, bytes);
+    if (!*cachePointer) return ReadImageBytes(file, offset, buffer, bytes);
   }
   ImageReadCache* cache = *cachePointer;
   const uint64_t firstPage = offset / kPageBytes;
@@ -60,7 +52,7 @@ uint32_t CachedImageRead(ImageReadCache** cachePointer, HANDLE file, uint64_t of
   }
   if (missingFirst <= lastPage) {
     const uint32_t spanBytes = static_cast<uint32_t>(missingLast - missingFirst + 1) * kPageBytes;
-    const uint32_t got = ReadAt(file, missingFirst * kPageBytes, cache->span, spanBytes);
+    const uint32_t got = ReadImageBytes(file, missingFirst * kPageBytes, cache->span, spanBytes);
     for (uint64_t p = missingFirst; p <= missingLast; ++p) {
       const uint32_t at = static_cast<uint32_t>(p - missingFirst) * kPageBytes;
       const uint32_t slot = static_cast<uint32_t>(p % kPageSlots);

@@ -18,6 +18,13 @@ const uint64_t kMaxImageOffset = UINT64_C(1) << 62;
 
 }  // namespace
 
+uint32_t ReadImageBytes(HANDLE file, uint64_t offset, uint8_t* buffer, uint32_t bytes) {
+  if (!SeekTo(file, offset)) return 0;
+  DWORD moved = 0;
+  if (!ReadFile(file, buffer, bytes, &moved, nullptr)) return 0;
+  return moved;
+}
+
 int ImageFileSize(HANDLE file, uint64_t* size) {
   DWORD high = 0;
   SetLastError(NO_ERROR);
@@ -37,25 +44,23 @@ int ImageTransfer(Volume* volume, uintptr_t write) {
   const uint64_t offset = static_cast<uint64_t>(sector) * kSectorBytes + static_cast<uint64_t>(volume->headerLength);
   if (offset + bytes > kMaxImageOffset) return 0;
 
-  if (write) {
-    // The image being written grows to hold the request. Reads never do: a
-    // read past the end fails as it would on a file opened only for reading.
-    uint64_t size;
-    if (!ImageFileSize(volume->file, &size)) return 0;
-    if (offset + bytes > size && (!SeekTo(volume->file, offset + bytes) || !SetEndOfFile(volume->file))) return 0;
-  }
-  if (!write && volume->readOnly) {
-    // Nothing writes through a read-only volume, so kept pages stay true.
+  if (!write) {
     volume->sectorCount = 0;
-    return CachedImageRead(&volume->imageReadCache, volume->file, offset, volume->buffer,
-                           static_cast<uint32_t>(bytes)) == bytes;
+    // Pages are kept only for read-only volumes: nothing writes through them,
+    // so the kept pages stay true.
+    if (volume->readOnly) {
+      return CachedImageRead(&volume->imageReadCache, volume->file, offset, volume->buffer,
+                             static_cast<uint32_t>(bytes)) == bytes;
+    }
+    return ReadImageBytes(volume->file, offset, volume->buffer, static_cast<uint32_t>(bytes)) == bytes;
   }
-  // Kept pages would go stale under a write.
-  ReleaseImageReadCache(&volume->imageReadCache);
+  // The image being written grows to hold the request. Reads never do: a
+  // read past the end fails as it would on a file opened only for reading.
+  uint64_t size;
+  if (!ImageFileSize(volume->file, &size)) return 0;
+  if (offset + bytes > size && (!SeekTo(volume->file, offset + bytes) || !SetEndOfFile(volume->file))) return 0;
   if (!SeekTo(volume->file, offset)) return 0;
   volume->sectorCount = 0;
   DWORD moved = 0;
-  BOOL ok = write ? WriteFile(volume->file, volume->buffer, static_cast<DWORD>(bytes), &moved, nullptr)
-                  : ReadFile(volume->file, volume->buffer, static_cast<DWORD>(bytes), &moved, nullptr);
-  return ok && moved == bytes;
+  return WriteFile(volume->file, volume->buffer, static_cast<DWORD>(bytes), &moved, nullptr) && moved == bytes;
 }

@@ -14,5 +14,9 @@ struct Volume;
 // short read. Leaves sectorCount 0 once the transfer was attempted.
 int ImageTransfer(Volume* volume, uintptr_t write);
 
+// Reads bytes at byte offset of file into buffer. Returns the number of bytes
+// read: fewer than asked at the end of the file, 0 when the platform fails.
+uint32_t ReadImageBytes(HANDLE file, uint64_t offset, uint8_t* buffer, uint32_t bytes);
+
 // Sets *size to the open file's size in bytes. Returns 1, or 0 when the platform fails.
 int ImageFileSize(HANDLE file, uint64_t* size);

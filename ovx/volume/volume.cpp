@@ -1,13 +1,12 @@
 #include "volume.h"
 
-#include "image_read_cache.h"
-
 #include <cstring>
 
 #include "block_cache.h"
 #include "byte_order.h"
 #include "device_backends.h"
 #include "format_detect.h"
+#include "image_read_cache.h"
 #include "image_transfer.h"
 #include "sector_transfer.h"
 
