@@ -22,10 +22,6 @@ enum {
   kReadChunkSectors = 128,
 };
 
-struct CatalogSweep {
-  Volume* volume;
-};
-
 uint32_t SaturatingSum(uint32_t a, uint32_t b) { return a > UINT32_MAX - b ? UINT32_MAX : a + b; }
 
 // Builds the DirEntry of one catalog leaf record; 0 for thread records and
@@ -63,7 +59,7 @@ int EntryFromRecord(const uint8_t* record, unsigned length, DirEntry* entry) {
 }
 
 void AddCatalogRecord(void* context, const uint8_t* record, unsigned length) {
-  Volume* volume = static_cast<CatalogSweep*>(context)->volume;
+  Volume* volume = static_cast<Volume*>(context);
   DirEntry entry;
   if (!EntryFromRecord(record, length, &entry)) return;
   if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
@@ -118,8 +114,7 @@ int ReadCatalog(Volume* volume) {
   if (ok) ok = OpenHfsBTree(volume, &info, &fork, &tree);
   if (ok) {
     DropCatalogIndex(volume);
-    CatalogSweep sweep = {volume};
-    SweepHfsLeaves(&tree, AddCatalogRecord, &sweep);
+    SweepHfsLeaves(&tree, AddCatalogRecord, volume);
     CloseHfsBTree(&tree);
     BuildCatalogIndex(volume);
     volume->currentPath[0] = '\0';
