@@ -151,10 +151,6 @@ int RowUnderCursor() {
   return row;
 }
 
-int FirstSelectedRow() {
-  return static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
-}
-
 void GoUpAndList() {
   if (!explorer.folderPath[0]) return;
   GoUp();
@@ -179,8 +175,8 @@ Answer OnListKey(WORD key) {
 
 Answer OnReturn() {
   const bool alt = GetKeyState(VK_MENU) < 0;
-  if (SendMessageA(explorer.listWindow, LVM_GETSELECTEDCOUNT, 0, 0) != 1) return Handled(0);
-  const int row = FirstSelectedRow();
+  const int row = SingleSelectedRow();
+  if (row < 0) return Handled(0);
   if (alt) {
     ShowRowProperties(row);
   } else {
@@ -403,6 +399,15 @@ void SetViewMode(int mode) {
   const LONG style = GetWindowLongA(explorer.listWindow, GWL_STYLE);
   SetWindowLongA(explorer.listWindow, GWL_STYLE, (style & ~LVS_TYPEMASK) | mode);
   if (mode == LVS_REPORT) FillDetails();
+}
+
+int FirstSelectedRow() {
+  return static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+}
+
+int SingleSelectedRow() {
+  if (SendMessageA(explorer.listWindow, LVM_GETSELECTEDCOUNT, 0, 0) != 1) return -1;
+  return FirstSelectedRow();
 }
 
 bool IsFolderRow(int row) {

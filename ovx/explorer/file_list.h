@@ -40,6 +40,10 @@ void GoUp();
 void SelectAllRows();
 // Switches the list to view mode (an LVS_ view style value).
 void SetViewMode(int mode);
+// The first selected row in display order, or -1 when none is selected.
+int FirstSelectedRow();
+// The row that is selected when exactly one is, else -1.
+int SingleSelectedRow();
 bool IsParentRow(int row);
 bool IsFolderRow(int row);
 int CountSelectedExceptParent();

@@ -159,7 +159,7 @@ Answer OnKeyDown(WPARAM key) {
 }
 
 void ActOnFirstSelectedRow(int (*action)(int row)) {
-  const int row = static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+  const int row = FirstSelectedRow();
   if (row >= 0) action(row);
 }
 
@@ -190,12 +190,6 @@ Answer OnCommand(WORD id) {
 
 void EnableItem(HMENU popup, UINT id, bool enabled) {
   EnableMenuItem(popup, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
-
-// The row that is selected when exactly one is, else -1.
-int SingleSelectedRow() {
-  if (SendMessageA(explorer.listWindow, LVM_GETSELECTEDCOUNT, 0, 0) != 1) return -1;
-  return static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
 }
 
 Answer OnInitMenuPopup(HMENU popup, bool windowMenu) {
