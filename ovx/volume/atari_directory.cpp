@@ -52,8 +52,7 @@ int ListAtariDirectory(Volume* volume, DirEntry** array) {
     memcpy(entry.location, e + 3, 2);
     entry.size = static_cast<uint32_t>(ReadLE16(e + 1)) * sectorBytes;
     entry.dataSize = entry.size;
-    if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
-    if (AppendEntry(array, &entry, count)) ++count;
+    AppendListedEntry(volume, array, &entry, &count);
   }
   return count;
 }

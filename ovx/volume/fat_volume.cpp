@@ -255,8 +255,7 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
       DirEntry entry;
       if (!EntryFromDirectory(buffer + at, &entry)) continue;
       if ((entry.attributes & kDirEntryFolder) && strcmp(entry.name, ".") == 0) continue;
-      if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
-      if (AppendEntry(array, &entry, count)) ++count;
+      AppendListedEntry(volume, array, &entry, &count);
     }
     if (!inRoot) break;
   }

@@ -17,6 +17,11 @@ int AppendEntry(DirEntry** array, const DirEntry* entry, int32_t index) {
   return 1;
 }
 
+void AppendListedEntry(Volume* volume, DirEntry** array, const DirEntry* entry, int* count) {
+  if (AppendEntry(&volume->catalog, entry, volume->catalogCount)) ++volume->catalogCount;
+  if (AppendEntry(array, entry, *count)) ++*count;
+}
+
 int ListDirectory(Volume* volume, const char* path, DirEntry** array) {
   if (!volume) return 0;
   if (!path) path = "";

@@ -17,6 +17,10 @@ enum { kListingAbandoned = -1 };
 // is null or memory runs out.
 int AppendEntry(DirEntry** array, const DirEntry* entry, int32_t index);
 
+// For the formats whose catalog holds the folder listed: appends entry to the
+// volume's catalog and to *array at *count, counting it in each that took it.
+void AppendListedEntry(Volume* volume, DirEntry** array, const DirEntry* entry, int* count);
+
 // Lists the folder at path (the volume's own syntax; empty = the top) into
 // *array from index 0, and keeps the entries in the volume's catalog. array
 // may be null: then only the catalog is filled. Returns the number of

@@ -49,8 +49,7 @@ int ListMfsDirectory(Volume* volume, const char* path, DirEntry** array) {
       entry.dataSize = dataFork;
       entry.size = dataFork > UINT32_MAX - resourceFork ? UINT32_MAX : dataFork + resourceFork;
       entry.modified = MacDateToFileTime(ReadBE32(e + 46));
-      if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
-      if (AppendEntry(array, &entry, count)) ++count;
+      AppendListedEntry(volume, array, &entry, &count);
       at += kNameOffset + nameLength + (nameLength % 2 == 0 ? 1 : 0);
     }
   }
