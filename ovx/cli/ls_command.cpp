@@ -1,7 +1,9 @@
 #include "ls_command.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "folder_path.h"
@@ -60,53 +62,109 @@ bool IsDescendable(const DirEntry& entry) {
   return (entry.attributes & kDirEntryFolder) && strcmp(entry.name, ".") != 0 && strcmp(entry.name, "..") != 0;
 }
 
-void PrintListing(const DirEntry* entries, int count, FILE* out) {
-  for (int i = 0; i < count; ++i) PrintEntryLine(&entries[i], out);
+// Gathers lines and hands them to stdio in large pieces: a recursive listing
+// of a large volume prints tens of thousands of them. Files copied together
+// share their time stamps, so the last one formatted is kept.
+class ListingOutput {
+ public:
+  explicit ListingOutput(FILE* out) : out_(out) {}
+  ~ListingOutput() { Flush(); }
+  ListingOutput(const ListingOutput&) = delete;
+  ListingOutput& operator=(const ListingOutput&) = delete;
+
+  void Entry(const DirEntry& entry) {
+    char* at = Room(sizeof entry.name + kLineBytesBesideName);
+    const size_t nameLength = strnlen(entry.name, sizeof entry.name);
+    memcpy(at, entry.name, nameLength);
+    at += nameLength;
+    *at++ = '\t';
+    *at++ = (entry.attributes & kDirEntryFolder) ? 'd' : '-';
+    *at++ = '\t';
+    at = PutNumber(at, entry.size);
+    *at++ = '\t';
+    at = PutNumber(at, entry.dataSize);
+    *at++ = '\t';
+    at = PutFourChars(at, entry.macType);
+    *at++ = '\t';
+    at = PutFourChars(at, entry.macCreator);
+    *at++ = '\t';
+    if (!haveStamp_ || entry.modified.dwLowDateTime != stamp_.dwLowDateTime ||
+        entry.modified.dwHighDateTime != stamp_.dwHighDateTime) {
+      stamp_ = entry.modified;
+      stampLength_ = static_cast<size_t>(PutModified(stampText_, stamp_) - stampText_);
+      haveStamp_ = true;
+    }
+    memcpy(at, stampText_, stampLength_);
+    at += stampLength_;
+    *at++ = '\n';
+    used_ = static_cast<size_t>(at - buffer_);
+  }
+
+  // The "FOLDER:" line heading the listing of a sub-folder.
+  void Heading(const std::string& path) {
+    char* at = Room(path.size() + 2);
+    memcpy(at, path.data(), path.size());
+    at += path.size();
+    *at++ = ':';
+    *at++ = '\n';
+    used_ = static_cast<size_t>(at - buffer_);
+  }
+
+  void Flush() {
+    if (used_) fwrite(buffer_, 1, used_, out_);
+    used_ = 0;
+  }
+
+ private:
+  // Tabs, kind, two numbers of up to 10 digits, type, creator, the time and the line end.
+  static const size_t kLineBytesBesideName = 6 + 1 + 10 + 10 + 4 + 4 + 19 + 1;
+
+  char* Room(size_t bytes) {
+    if (used_ + bytes > sizeof buffer_) Flush();
+    return buffer_ + used_;
+  }
+
+  FILE* out_;
+  size_t used_ = 0;
+  bool haveStamp_ = false;
+  FILETIME stamp_ = {};
+  char stampText_[20];
+  size_t stampLength_ = 0;
+  char buffer_[16 * 1024];
+};
+
+void PrintListing(const DirEntry* entries, int count, ListingOutput* out) {
+  for (int i = 0; i < count; ++i) out->Entry(entries[i]);
 }
 
-// Lists every sub-folder of the folder just listed, depth first, each
+// Puts the paths of the sub-folders among entries on the stack, last first,
+// so that they come off it in listing order.
+void PushSubFolders(const std::string& path, char separator, const DirEntry* entries, int count,
+                    std::vector<std::string>* stack) {
+  for (int i = count - 1; i >= 0; --i) {
+    if (IsDescendable(entries[i])) stack->push_back(path + entries[i].name + separator);
+  }
+}
+
+// Lists every sub-folder below the folder just listed, depth first, each
 // headed by its path and ':'.
 void ListSubFolders(Volume* volume, const std::string& path, const DirEntry* entries, int count, DirEntry** listing,
-                    FILE* out) {
+                    ListingOutput* out) {
   const char separator = FolderSeparator(volume->format);
-  std::vector<std::string> children;
-  for (int i = 0; i < count; ++i) {
-    if (IsDescendable(entries[i])) children.push_back(path + entries[i].name + separator);
-  }
-  for (const std::string& child : children) {
-    if (child.size() >= MAX_PATH) continue;
-    fprintf(out, "%s:\n", child.c_str());
-    const int childCount = ListDirectory(volume, child.c_str(), listing);
-    PrintListing(*listing, childCount, out);
-    // The listing block is reused below; keep this folder's entries.
-    std::vector<DirEntry> kept(*listing, *listing + childCount);
-    ListSubFolders(volume, child, kept.data(), childCount, listing, out);
+  std::vector<std::string> stack;
+  PushSubFolders(path, separator, entries, count, &stack);
+  while (!stack.empty()) {
+    const std::string folder = std::move(stack.back());
+    stack.pop_back();
+    if (folder.size() >= MAX_PATH) continue;
+    out->Heading(folder);
+    const int folderCount = ListDirectory(volume, folder.c_str(), listing);
+    PrintListing(*listing, folderCount, out);
+    PushSubFolders(folder, separator, *listing, folderCount, &stack);
   }
 }
 
 }  // namespace
-
-void PrintEntryLine(const DirEntry* entry, FILE* out) {
-  // Formatted by hand: a recursive listing of a large volume prints tens of thousands of lines.
-  char line[MAX_PATH + 96];
-  const size_t nameLength = strnlen(entry->name, sizeof entry->name);
-  memcpy(line, entry->name, nameLength);
-  char* at = line + nameLength;
-  *at++ = '\t';
-  *at++ = (entry->attributes & kDirEntryFolder) ? 'd' : '-';
-  *at++ = '\t';
-  at = PutNumber(at, entry->size);
-  *at++ = '\t';
-  at = PutNumber(at, entry->dataSize);
-  *at++ = '\t';
-  at = PutFourChars(at, entry->macType);
-  *at++ = '\t';
-  at = PutFourChars(at, entry->macCreator);
-  *at++ = '\t';
-  at = PutModified(at, entry->modified);
-  *at++ = '\n';
-  fwrite(line, 1, static_cast<size_t>(at - line), out);
-}
 
 int RunLsCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
   bool recursive = false;
@@ -118,11 +176,11 @@ int RunLsCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
   if (argc < 1 || argc > 2) return kExitUsage;
   OpenedFolder opened;
   if (!OpenFolderOrReport(argv[0], argc == 2 ? argv[1] : "", &opened, err)) return kExitFailure;
-  PrintListing(opened.listing, opened.count, out);
-  if (recursive) {
-    std::vector<DirEntry> top(opened.listing, opened.listing + opened.count);
-    ListSubFolders(opened.volume, opened.path, top.data(), opened.count, &opened.listing, out);
-  }
+  // Large enough for the stack of a deep recursion to matter, so on the heap.
+  std::unique_ptr<ListingOutput> output(new ListingOutput(out));
+  PrintListing(opened.listing, opened.count, output.get());
+  if (recursive) ListSubFolders(opened.volume, opened.path, opened.listing, opened.count, &opened.listing, output.get());
+  output.reset();
   CloseFolder(&opened);
   return kExitOk;
 }

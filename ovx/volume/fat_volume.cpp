@@ -1,6 +1,9 @@
 #include "fat_volume.h"
 
 #include <cstring>
+#include <new>
+#include <string>
+#include <unordered_map>
 
 #include "byte_order.h"
 #include "list_directory.h"
@@ -73,10 +76,18 @@ class ChainVisits {
   uint8_t* bits_ = nullptr;
 };
 
+// The first FAT in memory, from its start; null when it is not held.
+struct FatTable {
+  const uint8_t* bytes;
+  uint32_t length;
+};
+
 // Follows the chain from firstCluster, reading whole clusters into buffer,
-// until limit bytes are in. Two FAT sectors are held at a time, so that a
+// until limit bytes are in. The chain's entries come from the FAT in memory
+// when there is one; otherwise two FAT sectors are held at a time, so that a
 // 12-bit entry that straddles a sector boundary is read whole.
-uint32_t ReadChain(Volume* volume, const FatGeometry* g, uint32_t firstCluster, uint32_t limit, uint8_t* buffer) {
+uint32_t ReadChain(Volume* volume, const FatGeometry* g, const FatTable* table, uint32_t firstCluster, uint32_t limit,
+                   uint8_t* buffer) {
   if (limit == 0) return 0;
   ChainVisits visits(g->lastCluster);
   uint8_t fat[2 * kSectorBytes];
@@ -96,12 +107,18 @@ uint32_t ReadChain(Volume* volume, const FatGeometry* g, uint32_t firstCluster, 
       break;
     }
     const uint64_t halfBytes = static_cast<uint64_t>(c) * g->entryHalfBytes;
-    const int64_t fatSector = static_cast<int64_t>(g->fatSector + halfBytes / (2 * kSectorBytes));
-    if (fatSector != held) {
-      if (fatSector + 2 > INT32_MAX || !ReadSectors(volume, static_cast<int32_t>(fatSector), 2, fat)) break;
-      held = fatSector;
+    uint16_t value;
+    if (table && table->bytes) {
+      if (halfBytes / 2 + 2 > table->length) break;
+      value = ReadLE16(table->bytes + halfBytes / 2);
+    } else {
+      const int64_t fatSector = static_cast<int64_t>(g->fatSector + halfBytes / (2 * kSectorBytes));
+      if (fatSector != held) {
+        if (fatSector + 2 > INT32_MAX || !ReadSectors(volume, static_cast<int32_t>(fatSector), 2, fat)) break;
+        held = fatSector;
+      }
+      value = ReadLE16(fat + halfBytes / 2 % kSectorBytes);
     }
-    const uint16_t value = ReadLE16(fat + halfBytes / 2 % kSectorBytes);
     if (g->entryHalfBytes == 4) {
       c = value;
     } else {
@@ -111,11 +128,25 @@ uint32_t ReadChain(Volume* volume, const FatGeometry* g, uint32_t firstCluster, 
   return static_cast<uint32_t>(total);
 }
 
-FILETIME DosTimeStamp(uint16_t date, uint16_t time) {
-  FILETIME stamp = {};
-  if (!DosDateTimeToFileTime(date, time, &stamp)) memset(&stamp, 0, sizeof stamp);
-  return stamp;
-}
+// DOS date and time as a FILETIME. Files copied together share their stamps,
+// so the last one converted in a listing is kept.
+class DosTimeStamps {
+ public:
+  FILETIME Of(uint16_t date, uint16_t time) {
+    const uint32_t dosStamp = static_cast<uint32_t>(date) << 16 | time;
+    if (!held_ || dosStamp != dosStamp_) {
+      if (!DosDateTimeToFileTime(date, time, &stamp_)) memset(&stamp_, 0, sizeof stamp_);
+      dosStamp_ = dosStamp;
+      held_ = true;
+    }
+    return stamp_;
+  }
+
+ private:
+  bool held_ = false;
+  uint32_t dosStamp_ = 0;
+  FILETIME stamp_ = {};
+};
 
 // False for free, deleted and long-name slots, which list nothing.
 bool IsListedSlot(const uint8_t* e) {
@@ -131,14 +162,14 @@ void ShownName(const uint8_t* e, char* name) {
 }
 
 // The DirEntry of a used 32-byte directory entry; 0 for free, deleted and long-name entries.
-int EntryFromDirectory(const uint8_t* e, DirEntry* entry) {
+int EntryFromDirectory(const uint8_t* e, DirEntry* entry, DosTimeStamps* stamps) {
   if (!IsListedSlot(e)) return 0;
   memset(entry, 0, sizeof *entry);
   ShownName(e, entry->name);
   memcpy(entry->location, e + kFirstClusterOffset, 2);
   entry->size = ReadLE32(e + kSizeOffset);
   entry->dataSize = entry->size;
-  entry->modified = DosTimeStamp(ReadLE16(e + kDateOffset), ReadLE16(e + kTimeOffset));
+  entry->modified = stamps->Of(ReadLE16(e + kDateOffset), ReadLE16(e + kTimeOffset));
   entry->attributes = e[kAttributesOffset];
   return 1;
 }
@@ -164,9 +195,154 @@ int FindFolderEntered(const uint8_t* buffer, uint32_t length, const char* path, 
     char name[kShortNameTextBytes];
     ShownName(e, name);
     if (strcmp(name, ".") == 0 || !RestEnters(path + prefixLength, name)) continue;
-    return EntryFromDirectory(e, folder);
+    DosTimeStamps stamps;
+    return EntryFromDirectory(e, folder, &stamps);
   }
   return 0;
+}
+
+}  // namespace
+
+// What listings of a FAT image opened read-only have learned. Nothing changes
+// such an image under the volume, so a walk down a path need not read every
+// folder on the way again: each folder reached is kept by its path with its
+// first cluster, and once a folder has been scanned whole its sub-folders are
+// known too, so that a walk passes through it without reading it. A recursive
+// listing of a large volume thereby reads each folder once instead of the
+// root and every parent again for each folder.
+struct FatListingMemo {
+  struct Folder {
+    uint32_t firstCluster = 0;
+    bool subFoldersKnown = false;
+  };
+  ~FatListingMemo() {
+    if (fat) HeapFree(GetProcessHeap(), 0, fat);
+    if (directory) HeapFree(GetProcessHeap(), 0, directory);
+  }
+  VolumeFormat format;
+  FatGeometry geometry;
+  int geometryUsable;
+  // The first FAT, read once at the first chain; chains then read no FAT sectors.
+  uint8_t* fat = nullptr;
+  uint32_t fatBytes = 0;
+  bool fatTried = false;
+  Folder root;
+  std::unordered_map<std::string, Folder> folders;  // by path, each name followed by '\\'
+  uint8_t* directory = nullptr;  // the directory buffer, kept from one listing to the next
+};
+
+namespace {
+
+// The volume's memo, made on first use; null for sources that can change
+// (drives, images open for writing) and when memory runs out.
+FatListingMemo* MemoFor(Volume* volume) {
+  if (volume->kind != KindImageFile || !volume->readOnly) return nullptr;
+  FatListingMemo* memo = volume->fatListingMemo;
+  if (memo && memo->format == volume->format) return memo;
+  ReleaseFatListingMemo(volume);
+  memo = new (std::nothrow) FatListingMemo;
+  if (!memo) return nullptr;
+  memo->format = volume->format;
+  memo->geometryUsable = ReadFatGeometry(volume, &memo->geometry);
+  volume->fatListingMemo = memo;
+  return memo;
+}
+
+// The volume's layout: kept in the memo, or read from the boot sector.
+int GeometryOf(Volume* volume, const FatListingMemo* memo, FatGeometry* g) {
+  if (!memo) return ReadFatGeometry(volume, g);
+  *g = memo->geometry;
+  return memo->geometryUsable;
+}
+
+// A name the walk can match by the path's next component alone: one that is
+// not empty and holds no '\' (such a name would match across separators).
+bool IsPlainFolderName(const char* name) { return name[0] != '\0' && !strchr(name, '\\'); }
+
+// Keeps a sub-folder of the folder at path unless one of the same name came
+// before it (the walk takes the first). "." is never entered, and ".." is
+// left to the walk itself. Returns false for a name that is not plain, which
+// keeps the folder's sub-folders from being taken as known.
+bool NoteSubFolder(FatListingMemo* memo, const std::string& path, const char* name, uint32_t firstCluster) {
+  if (!IsPlainFolderName(name)) return false;
+  if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return true;
+  FatListingMemo::Folder folder;
+  folder.firstCluster = firstCluster;
+  memo->folders.try_emplace(path + name + '\\', folder);
+  return true;
+}
+
+// NoteSubFolder for every folder among length bytes of directory entries.
+bool NoteSubFolders(FatListingMemo* memo, const std::string& path, const uint8_t* buffer, uint32_t length) {
+  bool plain = true;
+  for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
+    const uint8_t* e = buffer + at;
+    if (!(e[kAttributesOffset] & kDirEntryFolder) || !IsListedSlot(e)) continue;
+    char name[kShortNameTextBytes];
+    ShownName(e, name);
+    if (!NoteSubFolder(memo, path, name, ReadLE16(e + kFirstClusterOffset))) plain = false;
+  }
+  return plain;
+}
+
+// The memo's FAT, read on first use: the part that holds the entries of
+// clusters up to the last one a chain may name, with the two bytes an entry
+// read as 16 bits may take. Null without a memo or when the read fails; chains
+// then read FAT sectors as they go.
+FatTable MemoFat(Volume* volume, FatListingMemo* memo) {
+  FatTable table = {nullptr, 0};
+  if (!memo || !memo->geometryUsable) return table;
+  if (!memo->fatTried) {
+    memo->fatTried = true;
+    const FatGeometry& g = memo->geometry;
+    const uint32_t bytes = static_cast<uint32_t>(static_cast<uint64_t>(g.lastCluster) * g.entryHalfBytes / 2 + 2);
+    const uint32_t sectors = (bytes + kSectorBytes - 1) / kSectorBytes;
+    uint8_t* fat = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(sectors) * kSectorBytes));
+    if (fat && g.fatSector + static_cast<uint64_t>(sectors) <= INT32_MAX &&
+        ReadSectors(volume, static_cast<int32_t>(g.fatSector), static_cast<int32_t>(sectors), fat)) {
+      memo->fat = fat;
+      memo->fatBytes = sectors * kSectorBytes;
+    } else if (fat) {
+      HeapFree(GetProcessHeap(), 0, fat);
+    }
+  }
+  table.bytes = memo->fat;
+  table.length = memo->fatBytes;
+  return table;
+}
+
+// The memo's record of the folder at path (the root for ""), made when missing.
+FatListingMemo::Folder* KeptFolder(FatListingMemo* memo, const std::string& path) {
+  return path.empty() ? &memo->root : &memo->folders.try_emplace(path).first->second;
+}
+
+// Follows path through folders whose sub-folders are known, reading nothing.
+// Leaves *prefix at the deepest folder reached (with *firstCluster, or *inRoot)
+// and returns its record; sets *settled when that folder is the one to list:
+// its sub-folders are known and the path enters none of them.
+FatListingMemo::Folder* WalkKnownFolders(FatListingMemo* memo, const char* path, std::string* prefix,
+                                         uint32_t* firstCluster, bool* inRoot, bool* settled) {
+  prefix->clear();
+  *firstCluster = 0;
+  *inRoot = true;
+  *settled = false;
+  FatListingMemo::Folder* here = &memo->root;
+  while (here->subFoldersKnown) {
+    const char* rest = path + prefix->size();
+    const char* separator = strchr(rest, '\\');
+    if (separator && strncmp(rest, "..\\", 3) == 0) break;  // ".." is not kept; the walk reads this folder
+    const auto next =
+        separator ? memo->folders.find(*prefix + std::string(rest, separator + 1)) : memo->folders.end();
+    if (next == memo->folders.end()) {
+      *settled = true;
+      break;
+    }
+    *prefix = next->first;
+    *firstCluster = next->second.firstCluster;
+    *inRoot = false;
+    here = &next->second;
+  }
+  return here;
 }
 
 }  // namespace
@@ -209,69 +385,113 @@ int ReadFatGeometry(Volume* volume, FatGeometry* g) {
 }
 
 int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
+  FatListingMemo* memo = MemoFor(volume);
   FatGeometry g;
-  if (!ReadFatGeometry(volume, &g) || g.rootEntries < 16) return 0;
+  if (!GeometryOf(volume, memo, &g)) return 0;
+  if (g.rootEntries < 16) return 0;
   const size_t bufferBytes = (kFatDirectoryBytes + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
   // Only the bytes read are scanned, so the buffer needs no clearing.
-  uint8_t* buffer = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, bufferBytes));
+  uint8_t* buffer = memo ? memo->directory : nullptr;
+  if (!buffer) buffer = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, bufferBytes));
   if (!buffer) return 0;
-  char prefix[MAX_PATH] = "";
-  size_t prefixLength = 0;
+  if (memo) memo->directory = buffer;  // the memo owns it from here on
+  const FatTable table = MemoFat(volume, memo);
+  DosTimeStamps stamps;
   int count = 0;
-  const uint32_t rootBytes = g.rootEntries * kEntryBytes;
-  const uint32_t rootTransferSectors = (rootBytes + kSectorBytes - 1) / kSectorBytes;
-  uint32_t rootDone = 0;
-  bool inRoot = true;
-  uint32_t length = 0;
-  for (;;) {
-    if (inRoot) {
-      if (rootDone >= rootTransferSectors) break;
-      uint32_t n = rootTransferSectors - rootDone;
-      if (n > kRootChunkSectors) n = kRootChunkSectors;
-      if (!ReadSectors(volume, static_cast<int32_t>(g.rootSector + rootDone), static_cast<int32_t>(n), buffer)) {
-        count = 0;
-        break;
+  try {
+    std::string prefix;  // the folder being scanned, as a path
+    uint32_t length = 0;
+    bool inRoot = true, settled = false;
+    FatListingMemo::Folder* kept = nullptr;  // the memo's record of the folder being scanned
+    if (memo) {
+      uint32_t firstCluster;
+      kept = WalkKnownFolders(memo, path, &prefix, &firstCluster, &inRoot, &settled);
+      if (!inRoot) length = ReadChain(volume, &g, &table, firstCluster, kFatDirectoryBytes, buffer);
+    }
+    const uint32_t rootBytes = g.rootEntries * kEntryBytes;
+    const uint32_t rootTransferSectors = (rootBytes + kSectorBytes - 1) / kSectorBytes;
+    uint32_t rootDone = 0;
+    bool rootPlain = true;
+    for (;;) {
+      if (inRoot) {
+        if (rootDone >= rootTransferSectors) {
+          if (kept && rootPlain) kept->subFoldersKnown = true;
+          break;
+        }
+        uint32_t n = rootTransferSectors - rootDone;
+        if (n > kRootChunkSectors) n = kRootChunkSectors;
+        if (!ReadSectors(volume, static_cast<int32_t>(g.rootSector + rootDone), static_cast<int32_t>(n), buffer)) {
+          count = 0;
+          break;
+        }
+        length = n * kSectorBytes;
+        if (length > rootBytes - rootDone * kSectorBytes) length = rootBytes - rootDone * kSectorBytes;
+        rootDone += n;
       }
-      length = n * kSectorBytes;
-      if (length > rootBytes - rootDone * kSectorBytes) length = rootBytes - rootDone * kSectorBytes;
-      rootDone += n;
+      // The sub-folders of a folder read whole are kept, unless they are already.
+      const bool noting = kept && !kept->subFoldersKnown;
+      bool plain = true;
+      // The folder the path enters next is looked for first: when there is one,
+      // everything on the way would be dropped, so it is not listed at all.
+      DirEntry folder;
+      if (!settled && FindFolderEntered(buffer, length, path, prefix.c_str(), prefix.size(), &folder)) {
+        if (noting && NoteSubFolders(memo, prefix, buffer, length) && !inRoot) kept->subFoldersKnown = true;
+        length = ReadChain(volume, &g, &table, FirstCluster(&folder), kFatDirectoryBytes, buffer);
+        prefix += folder.name;
+        prefix += '\\';
+        if (memo) kept = KeptFolder(memo, prefix);
+        volume->catalogCount = 0;
+        count = 0;
+        inRoot = false;
+        continue;  // scan the new folder from its first entry
+      }
+      for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
+        DirEntry entry;
+        if (!EntryFromDirectory(buffer + at, &entry, &stamps)) continue;
+        if (!(entry.attributes & kDirEntryFolder)) {
+          AppendListedEntry(volume, array, &entry, &count);
+          continue;
+        }
+        if (noting && !NoteSubFolder(memo, prefix, entry.name, FirstCluster(&entry))) plain = false;
+        if (strcmp(entry.name, ".") != 0) AppendListedEntry(volume, array, &entry, &count);
+      }
+      if (noting) {
+        if (inRoot) {
+          rootPlain = rootPlain && plain;
+        } else if (plain) {
+          kept->subFoldersKnown = true;
+        }
+      }
+      if (!inRoot) break;
     }
-    // The folder the path enters next is looked for first: when there is one,
-    // everything on the way would be dropped, so it is not listed at all.
-    DirEntry folder;
-    if (FindFolderEntered(buffer, length, path, prefix, prefixLength, &folder)) {
-      length = ReadChain(volume, &g, FirstCluster(&folder), kFatDirectoryBytes, buffer);
-      const size_t nameLength = strlen(folder.name);
-      memcpy(prefix + prefixLength, folder.name, nameLength);
-      prefixLength += nameLength;
-      prefix[prefixLength++] = '\\';
-      prefix[prefixLength] = '\0';
-      volume->catalogCount = 0;
-      count = 0;
-      inRoot = false;
-      continue;  // scan the new folder from its first entry
-    }
-    for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
-      DirEntry entry;
-      if (!EntryFromDirectory(buffer + at, &entry)) continue;
-      if ((entry.attributes & kDirEntryFolder) && strcmp(entry.name, ".") == 0) continue;
-      AppendListedEntry(volume, array, &entry, &count);
-    }
-    if (!inRoot) break;
+  } catch (const std::bad_alloc&) {
+    // Without memory for the memo the listing is not to be trusted to have
+    // finished; it lists nothing, and the memo starts again.
+    ReleaseFatListingMemo(volume);  // frees the buffer too when the memo held it
+    if (!memo) HeapFree(GetProcessHeap(), 0, buffer);
+    volume->catalogCount = 0;
+    return 0;
   }
-  HeapFree(GetProcessHeap(), 0, buffer);
+  if (!memo) HeapFree(GetProcessHeap(), 0, buffer);
   return count;
+}
+
+void ReleaseFatListingMemo(Volume* volume) {
+  delete volume->fatListingMemo;
+  volume->fatListingMemo = nullptr;
 }
 
 uint32_t ReadFatEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry) {
   if (static_cast<int32_t>(entry->size) <= 0) return 0;
+  FatListingMemo* memo = MemoFor(volume);
   FatGeometry g;
-  if (!ReadFatGeometry(volume, &g)) return 0;
-  return ReadChain(volume, &g, FirstCluster(entry), entry->size, buffer);
+  if (!GeometryOf(volume, memo, &g)) return 0;
+  const FatTable table = MemoFat(volume, memo);
+  return ReadChain(volume, &g, &table, FirstCluster(entry), entry->size, buffer);
 }
 
 uint64_t FatEntryDataBytes(Volume* volume, const DirEntry* entry) {
   FatGeometry g;
-  if (!ReadFatGeometry(volume, &g)) return 0;
+  if (!GeometryOf(volume, MemoFor(volume), &g)) return 0;
   return (static_cast<uint64_t>(entry->size) + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
 }

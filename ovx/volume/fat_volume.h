@@ -27,8 +27,13 @@ int ReadFatGeometry(Volume* volume, FatGeometry* geometry);
 
 // Lists the deepest folder of path (names each followed by '\') that the
 // scan from the root reaches. Returns the count (0 also when the boot sector
-// or root directory cannot be read).
+// or root directory cannot be read). For an image opened read-only the volume
+// keeps the folders reached and their sub-folders, and later walks start from
+// what is kept; the result is the same as a walk from the root.
 int ListFatDirectory(Volume* volume, const char* path, DirEntry** array);
+
+// Releases what listings of the volume kept (see ListFatDirectory).
+void ReleaseFatListingMemo(Volume* volume);
 
 // Reads the entry's cluster chain. Returns its size when the chain holds that
 // much, less when the chain ends early, loops or a read fails; 0 for size 0.

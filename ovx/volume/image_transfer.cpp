@@ -1,6 +1,5 @@
 #include "image_transfer.h"
 
-#include "image_read_cache.h"
 #include "volume.h"
 
 namespace {
@@ -46,12 +45,6 @@ int ImageTransfer(Volume* volume, uintptr_t write) {
 
   if (!write) {
     volume->sectorCount = 0;
-    // Pages are kept only for read-only volumes: nothing writes through them,
-    // so the kept pages stay true.
-    if (volume->readOnly) {
-      return CachedImageRead(&volume->imageReadCache, volume->file, offset, volume->buffer,
-                             static_cast<uint32_t>(bytes)) == bytes;
-    }
     return ReadImageBytes(volume->file, offset, volume->buffer, static_cast<uint32_t>(bytes)) == bytes;
   }
   // The image being written grows to hold the request. Reads never do: a

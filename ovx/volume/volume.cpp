@@ -5,8 +5,8 @@
 #include "block_cache.h"
 #include "byte_order.h"
 #include "device_backends.h"
+#include "fat_volume.h"
 #include "format_detect.h"
-#include "image_read_cache.h"
 #include "image_transfer.h"
 #include "sector_transfer.h"
 
@@ -27,7 +27,7 @@ void ReleaseVolume(Volume* volume) {
   ReleaseBlockCache(volume);
   if (volume->catalog) HeapFree(GetProcessHeap(), 0, volume->catalog);
   if (volume->catalogIndex) HeapFree(GetProcessHeap(), 0, volume->catalogIndex);
-  ReleaseImageReadCache(&volume->imageReadCache);
+  ReleaseFatListingMemo(volume);
   HeapFree(GetProcessHeap(), 0, volume);
 }
 

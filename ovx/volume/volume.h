@@ -81,8 +81,8 @@ struct Volume {
   uint64_t* catalogIndex;
   int32_t catalogIndexCount;
 
-  // Pages of a read-only image file kept in memory; null until the first read.
-  struct ImageReadCache* imageReadCache;
+  // FAT on a read-only image: folders reached by earlier listings; null until the first.
+  struct FatListingMemo* fatListingMemo;
 };
 
 // Opens a source of the given kind (source as the VolumeKind table says) and,

@@ -204,3 +204,97 @@ TEST(FatGeometry, ReservedSectorsRootSizeAndSixteenBitEntries) {
 }
 
 }  // namespace
+
+// An image opened read-only keeps the folders its listings reach; one opened
+// for writing walks from the root every time. Both must list every path alike,
+// whatever was listed before, including paths through "." and "..", names
+// holding '\', blank names, names that come twice and names that are files.
+TEST(FatListing, KeptFoldersListAsAWalkFromTheRoot) {
+  ScratchDir dir;
+  const FatParams p = Fat720KFloppy();
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p,
+                    {FatDirEntry("A          ", kFolder, 2, 0), FatDirEntry("FILE    TXT", 0x20, 0, 0),
+                     FatDirEntry("A          ", kFolder, 6, 0), FatDirEntry("B          ", kFolder, 4, 0)});
+  // A: ".", "..", C and a second C; C: "..", a file, and a "." pointing at the second C.
+  PutFatChain(image, p, false, {2});
+  PutFatClusterBytes(image, p, 2,
+                     Bytes(FatDirEntry(".          ", kFolder, 2, 0)) + FatDirEntry("..         ", kFolder, 0, 0) +
+                         FatDirEntry("C          ", kFolder, 3, 0) + FatDirEntry("C          ", kFolder, 5, 0) +
+                         FatDirEntry("IN_A    TXT", 0x20, 0, 0));
+  PutFatChain(image, p, false, {3});
+  PutFatClusterBytes(image, p, 3,
+                     Bytes(FatDirEntry("..         ", kFolder, 2, 0)) + FatDirEntry("IN_C    TXT", 0x20, 0, 0) +
+                         FatDirEntry(".          ", kFolder, 5, 0));
+  PutFatChain(image, p, false, {5});
+  PutFatClusterBytes(image, p, 5, FatDirEntry("SECOND  TXT", 0x20, 0, 0));
+  PutFatChain(image, p, false, {6});
+  PutFatClusterBytes(image, p, 6, FatDirEntry("OTHER_A TXT", 0x20, 0, 0));
+  // B holds a folder named "X\Y", one with a blank name, and X (after "X\Y").
+  PutFatChain(image, p, false, {4});
+  PutFatClusterBytes(image, p, 4,
+                     Bytes(FatDirEntry("..         ", kFolder, 0, 0)) + FatDirEntry("X\\Y        ", kFolder, 7, 0) +
+                         FatDirEntry("           ", kFolder, 8, 0) + FatDirEntry("X          ", kFolder, 9, 0));
+  PutFatChain(image, p, false, {7});
+  PutFatClusterBytes(image, p, 7, FatDirEntry("IN_XY   TXT", 0x20, 0, 0));
+  PutFatChain(image, p, false, {8});
+  PutFatClusterBytes(image, p, 8, FatDirEntry("IN_BLANKTXT", 0x20, 0, 0));
+  PutFatChain(image, p, false, {9});
+  PutFatClusterBytes(image, p, 9,
+                     Bytes(FatDirEntry("Y          ", kFolder, 10, 0)) + FatDirEntry("IN_X    TXT", 0x20, 0, 0));
+  PutFatChain(image, p, false, {10});
+  PutFatClusterBytes(image, p, 10, FatDirEntry("IN_X_Y  TXT", 0x20, 0, 0));
+  const std::string path = dir.File("walks.img");
+  WriteFileBytes(path, image);
+
+  const std::vector<std::string> paths = {
+      "",          "A\\",          "A\\C\\",    "A\\C\\..\\",    "A\\C\\..\\C\\", "A\\..\\",   "A\\.\\",
+      "A\\C\\.\\", "A\\NOPE\\",    "NOPE\\",    "A",             "A\\C",          "FILE.TXT\\", "B\\",
+      "B\\X\\Y\\", "B\\X\\",       "B\\X\\Y",   "B\\\\",         "B\\..\\A\\",    "\\",         "A\\C\\IN_C.TXT\\",
+  };
+  auto open = [&](int flags) {
+    return OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path.c_str()), flags);
+  };
+  Volume* walking = open(0);
+  ASSERT_NE(nullptr, walking);
+  ASSERT_EQ(FormatFat12, walking->format);
+  auto expectSame = [&](Volume* keeping, const std::string& folder, const std::string& when) {
+    const std::vector<DirEntry> expected = ListEntries(walking, folder);
+    const std::vector<DirEntry> got = ListEntries(keeping, folder);
+    ASSERT_EQ(EntryNames(expected), EntryNames(got)) << folder << " " << when;
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(0, memcmp(&expected[i], &got[i], sizeof(DirEntry))) << folder << " " << when;
+    }
+    EXPECT_EQ(walking->catalogCount, keeping->catalogCount) << folder << " " << when;
+    EXPECT_STREQ(walking->currentPath, keeping->currentPath) << folder << " " << when;
+  };
+  // Each path as the first listing, after the root, and after the path itself.
+  for (const std::string& folder : paths) {
+    Volume* keeping = open(OpenReadOnly);
+    expectSame(keeping, folder, "first");
+    expectSame(keeping, "", "root");
+    expectSame(keeping, folder, "after the root");
+    expectSame(keeping, folder, "again");
+    CloseVolume(keeping);
+  }
+  // All of them in order, then backwards, on one volume.
+  Volume* keeping = open(OpenReadOnly);
+  for (const std::string& folder : paths) expectSame(keeping, folder, "forwards");
+  for (auto it = paths.rbegin(); it != paths.rend(); ++it) expectSame(keeping, *it, "backwards");
+  CloseVolume(keeping);
+
+  // A few of the listings, spelled out, so that both ways cannot agree on a wrong answer.
+  keeping = open(OpenReadOnly);
+  ListEntries(keeping, "");
+  ListEntries(keeping, "A\\");
+  EXPECT_EQ((Names{"..", "IN_C.TXT"}), EntryNames(ListEntries(keeping, "A\\C\\")));
+  EXPECT_EQ(0u, ListEntries(keeping, "A\\..\\").size());  // ".." of A is cluster 0: nothing
+  EXPECT_EQ((Names{"..", "C", "C", "IN_A.TXT"}), EntryNames(ListEntries(keeping, "A\\.\\")));
+  // "." is never entered, wherever it points.
+  EXPECT_EQ((Names{"..", "IN_C.TXT"}), EntryNames(ListEntries(keeping, "A\\C\\.\\")));
+  EXPECT_EQ((Names{"IN_XY.TXT"}), EntryNames(ListEntries(keeping, "B\\X\\Y\\")));
+  EXPECT_EQ((Names{"Y", "IN_X.TXT"}), EntryNames(ListEntries(keeping, "B\\X\\")));
+  EXPECT_EQ((Names{"IN_BLANK.TXT"}), EntryNames(ListEntries(keeping, "B\\\\")));
+  CloseVolume(keeping);
+  CloseVolume(walking);
+}
