@@ -27,14 +27,26 @@ char* PutDigits(char* at, unsigned value, int width) {
   return at + width;
 }
 
+// Decimal, two digits at a time from the right.
 char* PutNumber(char* at, uint32_t value) {
+  static const char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value);
-  while (n) *at++ = digits[--n];
+  char* first = digits + sizeof digits;
+  while (value >= 100) {
+    first -= 2;
+    memcpy(first, kPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    first -= 2;
+    memcpy(first, kPairs + 2 * value, 2);
+  } else {
+    *--first = static_cast<char>('0' + value);
+  }
+  while (first < digits + sizeof digits) *at++ = *first++;
   return at;
 }
 
@@ -80,9 +92,14 @@ class ListingOutput {
     *at++ = '\t';
     *at++ = (entry.attributes & kDirEntryFolder) ? 'd' : '-';
     *at++ = '\t';
+    char* const size = at;
     at = PutNumber(at, entry.size);
     *at++ = '\t';
-    at = PutNumber(at, entry.dataSize);
+    if (entry.dataSize == entry.size) {  // every file but a Macintosh file with a resource fork
+      for (const char* digit = size; *digit != '\t'; ++digit) *at++ = *digit;
+    } else {
+      at = PutNumber(at, entry.dataSize);
+    }
     *at++ = '\t';
     at = PutFourChars(at, entry.macType);
     *at++ = '\t';

@@ -25,6 +25,7 @@ enum {
   kSizeOffset = 28,
   kMaxClusterBytes = 262144,
   kRootChunkSectors = 64,
+  kCatalogStepBytes = 2048,  // the catalog is made room for in steps of this many directory bytes
 };
 
 // Values from here up mark bad clusters and the ends of chains.
@@ -445,16 +446,20 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
         inRoot = false;
         continue;  // scan the new folder from its first entry
       }
+      // Entries are made in the catalog's own slots and go to the caller's
+      // array together at the end.
+      const int32_t first = volume->catalogCount;
       for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
-        DirEntry entry;
-        if (!EntryFromDirectory(buffer + at, &entry, &stamps)) continue;
-        if (!(entry.attributes & kDirEntryFolder)) {
-          AppendListedEntry(volume, array, &entry, &count);
-          continue;
+        if (at % kCatalogStepBytes == 0 && !CatalogRoom(volume, kCatalogStepBytes / kEntryBytes)) break;
+        DirEntry* entry = volume->catalog + volume->catalogCount;
+        if (!EntryFromDirectory(buffer + at, entry, &stamps)) continue;
+        if (entry->attributes & kDirEntryFolder) {
+          if (noting && !NoteSubFolder(memo, prefix, entry->name, FirstCluster(entry))) plain = false;
+          if (strcmp(entry->name, ".") == 0) continue;
         }
-        if (noting && !NoteSubFolder(memo, prefix, entry.name, FirstCluster(&entry))) plain = false;
-        if (strcmp(entry.name, ".") != 0) AppendListedEntry(volume, array, &entry, &count);
+        ++volume->catalogCount;
       }
+      AppendCatalogRun(volume, first, array, &count);
       if (noting) {
         if (inRoot) {
           rootPlain = rootPlain && plain;

@@ -21,6 +21,17 @@ int AppendEntry(DirEntry** array, const DirEntry* entry, int32_t index);
 // volume's catalog and to *array at *count, counting it in each that took it.
 void AppendListedEntry(Volume* volume, DirEntry** array, const DirEntry* entry, int* count);
 
+// For listers that make entries in the catalog itself: the catalog's slot
+// for its next entry, with room made for `more` entries from there; null when
+// memory runs out. A lister fills the slot, keeps it with ++catalogCount, and
+// hands what it kept to AppendCatalogRun.
+DirEntry* CatalogRoom(Volume* volume, int32_t more);
+
+// Appends the catalog's entries from index first to catalogCount to *array at
+// *count in one piece, adding them to *count; nothing when array is null or
+// memory runs out.
+void AppendCatalogRun(Volume* volume, int32_t first, DirEntry** array, int* count);
+
 // Lists the folder at path (the volume's own syntax; empty = the top) into
 // *array from index 0, and keeps the entries in the volume's catalog. array
 // may be null: then only the catalog is filled. Returns the number of

@@ -176,7 +176,13 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
       return INVALID_HANDLE_VALUE;
     }
   }
-  int fd = open(path, mode | O_CLOEXEC, 0666);
+  int fd = -1;
+#ifdef O_NOATIME
+  // Looking at an image is not using it: reads leave its access time alone
+  // where the system allows that (the file's owner), and cost less for it.
+  if (!writing) fd = open(path, mode | O_CLOEXEC | O_NOATIME);
+#endif
+  if (fd < 0) fd = open(path, mode | O_CLOEXEC, 0666);
   if (fd < 0) {
     Fail(ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
