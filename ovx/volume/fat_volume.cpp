@@ -10,6 +10,8 @@
 #include "sector_transfer.h"
 #include "short_name.h"
 
+struct FatListingMemo;
+
 namespace {
 
 enum {
@@ -83,13 +85,17 @@ struct FatTable {
   uint32_t length;
 };
 
+FatTable MemoFat(Volume* volume, FatListingMemo* memo);
+
 // Follows the chain from firstCluster, reading whole clusters into buffer,
-// until limit bytes are in. The chain's entries come from the FAT in memory
-// when there is one; otherwise two FAT sectors are held at a time, so that a
-// 12-bit entry that straddles a sector boundary is read whole.
-uint32_t ReadChain(Volume* volume, const FatGeometry* g, const FatTable* table, uint32_t firstCluster, uint32_t limit,
+// until limit bytes are in. The chain's entries come from the FAT the memo
+// holds when there is one; otherwise two FAT sectors are held at a time, so
+// that a 12-bit entry that straddles a sector boundary is read whole.
+uint32_t ReadChain(Volume* volume, const FatGeometry* g, FatListingMemo* memo, uint32_t firstCluster, uint32_t limit,
                    uint8_t* buffer) {
   if (limit == 0) return 0;
+  FatTable table = {nullptr, 0};
+  bool tableAsked = false;
   ChainVisits visits(g->lastCluster);
   uint8_t fat[2 * kSectorBytes];
   int64_t held = -1;
@@ -108,10 +114,14 @@ uint32_t ReadChain(Volume* volume, const FatGeometry* g, const FatTable* table, 
       break;
     }
     const uint64_t halfBytes = static_cast<uint64_t>(c) * g->entryHalfBytes;
+    if (memo && !tableAsked) {
+      table = MemoFat(volume, memo);  // read when a chain first needs it, not for every listing
+      tableAsked = true;
+    }
     uint16_t value;
-    if (table && table->bytes) {
-      if (halfBytes / 2 + 2 > table->length) break;
-      value = ReadLE16(table->bytes + halfBytes / 2);
+    if (table.bytes) {
+      if (halfBytes / 2 + 2 > table.length) break;
+      value = ReadLE16(table.bytes + halfBytes / 2);
     } else {
       const int64_t fatSector = static_cast<int64_t>(g->fatSector + halfBytes / (2 * kSectorBytes));
       if (fatSector != held) {
@@ -396,7 +406,6 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
   if (!buffer) buffer = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, bufferBytes));
   if (!buffer) return 0;
   if (memo) memo->directory = buffer;  // the memo owns it from here on
-  const FatTable table = MemoFat(volume, memo);
   DosTimeStamps stamps;
   int count = 0;
   try {
@@ -407,7 +416,7 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
     if (memo) {
       uint32_t firstCluster;
       kept = WalkKnownFolders(memo, path, &prefix, &firstCluster, &inRoot, &settled);
-      if (!inRoot) length = ReadChain(volume, &g, &table, firstCluster, kFatDirectoryBytes, buffer);
+      if (!inRoot) length = ReadChain(volume, &g, memo, firstCluster, kFatDirectoryBytes, buffer);
     }
     const uint32_t rootBytes = g.rootEntries * kEntryBytes;
     const uint32_t rootTransferSectors = (rootBytes + kSectorBytes - 1) / kSectorBytes;
@@ -437,7 +446,7 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
       DirEntry folder;
       if (!settled && FindFolderEntered(buffer, length, path, prefix.c_str(), prefix.size(), &folder)) {
         if (noting && NoteSubFolders(memo, prefix, buffer, length) && !inRoot) kept->subFoldersKnown = true;
-        length = ReadChain(volume, &g, &table, FirstCluster(&folder), kFatDirectoryBytes, buffer);
+        length = ReadChain(volume, &g, memo, FirstCluster(&folder), kFatDirectoryBytes, buffer);
         prefix += folder.name;
         prefix += '\\';
         if (memo) kept = KeptFolder(memo, prefix);
@@ -491,8 +500,7 @@ uint32_t ReadFatEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry
   FatListingMemo* memo = MemoFor(volume);
   FatGeometry g;
   if (!GeometryOf(volume, memo, &g)) return 0;
-  const FatTable table = MemoFat(volume, memo);
-  return ReadChain(volume, &g, &table, FirstCluster(entry), entry->size, buffer);
+  return ReadChain(volume, &g, memo, FirstCluster(entry), entry->size, buffer);
 }
 
 uint64_t FatEntryDataBytes(Volume* volume, const DirEntry* entry) {
