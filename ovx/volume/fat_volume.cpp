@@ -238,18 +238,20 @@ struct FatListingMemo {
   uint32_t fatBytes = 0;
   bool fatTried = false;
   Folder root;
-  std::unordered_map<std::string, Folder> folders;  // by path, each name followed by '\\'
+  std::unordered_map<std::string, Folder> folders;  // by path, each name followed by '\'
   uint8_t* directory = nullptr;  // the directory buffer, kept from one listing to the next
 };
 
 namespace {
 
-// The volume's memo, made on first use; null for sources that can change
-// (drives, images open for writing) and when memory runs out.
-FatListingMemo* MemoFor(Volume* volume) {
+// The volume's memo, made on first use and made afresh when asked (a listing
+// of the root starts over, as the HFS catalog is read again there); null for
+// sources that can change (drives, images open for writing) and when memory
+// runs out.
+FatListingMemo* MemoFor(Volume* volume, bool afresh) {
   if (volume->kind != KindImageFile || !volume->readOnly) return nullptr;
   FatListingMemo* memo = volume->fatListingMemo;
-  if (memo && memo->format == volume->format) return memo;
+  if (memo && memo->format == volume->format && !afresh) return memo;
   ReleaseFatListingMemo(volume);
   memo = new (std::nothrow) FatListingMemo;
   if (!memo) return nullptr;
@@ -396,7 +398,7 @@ int ReadFatGeometry(Volume* volume, FatGeometry* g) {
 }
 
 int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
-  FatListingMemo* memo = MemoFor(volume);
+  FatListingMemo* memo = MemoFor(volume, path[0] == '\0');
   FatGeometry g;
   if (!GeometryOf(volume, memo, &g)) return 0;
   if (g.rootEntries < 16) return 0;
@@ -497,7 +499,7 @@ void ReleaseFatListingMemo(Volume* volume) {
 
 uint32_t ReadFatEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry) {
   if (static_cast<int32_t>(entry->size) <= 0) return 0;
-  FatListingMemo* memo = MemoFor(volume);
+  FatListingMemo* memo = MemoFor(volume, false);
   FatGeometry g;
   if (!GeometryOf(volume, memo, &g)) return 0;
   return ReadChain(volume, &g, memo, FirstCluster(entry), entry->size, buffer);
@@ -505,6 +507,6 @@ uint32_t ReadFatEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry
 
 uint64_t FatEntryDataBytes(Volume* volume, const DirEntry* entry) {
   FatGeometry g;
-  if (!GeometryOf(volume, MemoFor(volume), &g)) return 0;
+  if (!GeometryOf(volume, MemoFor(volume, false), &g)) return 0;
   return (static_cast<uint64_t>(entry->size) + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
 }

@@ -29,7 +29,8 @@ int ReadFatGeometry(Volume* volume, FatGeometry* geometry);
 // scan from the root reaches. Returns the count (0 also when the boot sector
 // or root directory cannot be read). For an image opened read-only the volume
 // keeps the folders reached and their sub-folders, and later walks start from
-// what is kept; the result is the same as a walk from the root.
+// what is kept; the result is the same as a walk from the root. What is kept
+// is dropped at each listing of the root.
 int ListFatDirectory(Volume* volume, const char* path, DirEntry** array);
 
 // Releases what listings of the volume kept (see ListFatDirectory).

@@ -298,3 +298,25 @@ TEST(FatListing, KeptFoldersListAsAWalkFromTheRoot) {
   CloseVolume(keeping);
   CloseVolume(walking);
 }
+
+// What a read-only volume keeps is dropped when the root is listed, so that
+// going back to the top shows an image another program has changed since.
+TEST(FatListing, ListingTheRootStartsOver) {
+  ScratchDir dir;
+  const FatParams p = Fat720KFloppy();
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, {FatDirEntry("A          ", kFolder, 2, 0)});
+  PutFatChain(image, p, false, {2});
+  PutFatClusterBytes(image, p, 2, FatDirEntry("X       TXT", 0x20, 0, 0));
+  PutFatChain(image, p, false, {3});
+  PutFatClusterBytes(image, p, 3, FatDirEntry("Y       TXT", 0x20, 0, 0));
+  Volume* volume = OpenImageBytes(dir, "changing.img", image);
+  ASSERT_NE(nullptr, volume);
+  ListEntries(volume, "");
+  EXPECT_EQ((Names{"X.TXT"}), EntryNames(ListEntries(volume, "A\\")));
+  PutFatRootEntries(image, p, {FatDirEntry("A          ", kFolder, 3, 0)});
+  WriteFileBytes(dir.File("changing.img"), image);
+  ListEntries(volume, "");
+  EXPECT_EQ((Names{"Y.TXT"}), EntryNames(ListEntries(volume, "A\\")));
+  CloseVolume(volume);
+}
