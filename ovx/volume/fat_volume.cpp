@@ -28,6 +28,8 @@ enum {
   kMaxClusterBytes = 262144,
   kRootChunkSectors = 64,
   kCatalogStepBytes = 2048,  // the catalog is made room for in steps of this many directory bytes
+  kFatPieceBytes = 4096,
+  kMaxFatPieces = (0xFFF6 * 2 + 2 + kFatPieceBytes - 1) / kFatPieceBytes,  // a whole FAT16
 };
 
 // Values from here up mark bad clusters and the ends of chains.
@@ -79,13 +81,9 @@ class ChainVisits {
   uint8_t* bits_ = nullptr;
 };
 
-// The first FAT in memory, from its start; null when it is not held.
-struct FatTable {
-  const uint8_t* bytes;
-  uint32_t length;
-};
-
-FatTable MemoFat(Volume* volume, FatListingMemo* memo);
+// The 16 bits at byte `at` of the first FAT, from the memo's copy; false
+// when there is no memo or that part of the FAT cannot be read.
+bool MemoFatBytes(Volume* volume, FatListingMemo* memo, uint64_t at, uint16_t* value);
 
 // Follows the chain from firstCluster, reading whole clusters into buffer,
 // until limit bytes are in. The chain's entries come from the FAT the memo
@@ -94,8 +92,6 @@ FatTable MemoFat(Volume* volume, FatListingMemo* memo);
 uint32_t ReadChain(Volume* volume, const FatGeometry* g, FatListingMemo* memo, uint32_t firstCluster, uint32_t limit,
                    uint8_t* buffer) {
   if (limit == 0) return 0;
-  FatTable table = {nullptr, 0};
-  bool tableAsked = false;
   ChainVisits visits(g->lastCluster);
   uint8_t fat[2 * kSectorBytes];
   int64_t held = -1;
@@ -114,15 +110,8 @@ uint32_t ReadChain(Volume* volume, const FatGeometry* g, FatListingMemo* memo, u
       break;
     }
     const uint64_t halfBytes = static_cast<uint64_t>(c) * g->entryHalfBytes;
-    if (memo && !tableAsked) {
-      table = MemoFat(volume, memo);  // read when a chain first needs it, not for every listing
-      tableAsked = true;
-    }
     uint16_t value;
-    if (table.bytes) {
-      if (halfBytes / 2 + 2 > table.length) break;
-      value = ReadLE16(table.bytes + halfBytes / 2);
-    } else {
+    if (!MemoFatBytes(volume, memo, halfBytes / 2, &value)) {
       const int64_t fatSector = static_cast<int64_t>(g->fatSector + halfBytes / (2 * kSectorBytes));
       if (fatSector != held) {
         if (fatSector + 2 > INT32_MAX || !ReadSectors(volume, static_cast<int32_t>(fatSector), 2, fat)) break;
@@ -226,6 +215,7 @@ struct FatListingMemo {
     uint32_t firstCluster = 0;
     bool subFoldersKnown = false;
   };
+  enum PieceState : uint8_t { kUnread, kRead, kUnreadable };
   ~FatListingMemo() {
     if (fat) HeapFree(GetProcessHeap(), 0, fat);
     if (directory) HeapFree(GetProcessHeap(), 0, directory);
@@ -233,10 +223,12 @@ struct FatListingMemo {
   VolumeFormat format;
   FatGeometry geometry;
   int geometryUsable;
-  // The first FAT, read once at the first chain; chains then read no FAT sectors.
+  // The first FAT, as far as chains may reach into it, read in pieces of
+  // kFatPieceBytes as chains first need them: listing a few folders of a
+  // large volume reads a few pieces, not the whole FAT.
   uint8_t* fat = nullptr;
-  uint32_t fatBytes = 0;
-  bool fatTried = false;
+  uint32_t fatSectors = 0;
+  PieceState fatPieces[kMaxFatPieces] = {};
   Folder root;
   std::unordered_map<std::string, Folder> folders;  // by path, each name followed by '\'
   uint8_t* directory = nullptr;  // the directory buffer, kept from one listing to the next
@@ -298,30 +290,34 @@ bool NoteSubFolders(FatListingMemo* memo, const std::string& path, const uint8_t
   return plain;
 }
 
-// The memo's FAT, read on first use: the part that holds the entries of
-// clusters up to the last one a chain may name, with the two bytes an entry
-// read as 16 bits may take. Null without a memo or when the read fails; chains
-// then read FAT sectors as they go.
-FatTable MemoFat(Volume* volume, FatListingMemo* memo) {
-  FatTable table = {nullptr, 0};
-  if (!memo || !memo->geometryUsable) return table;
-  if (!memo->fatTried) {
-    memo->fatTried = true;
-    const FatGeometry& g = memo->geometry;
-    const uint32_t bytes = static_cast<uint32_t>(static_cast<uint64_t>(g.lastCluster) * g.entryHalfBytes / 2 + 2);
-    const uint32_t sectors = (bytes + kSectorBytes - 1) / kSectorBytes;
-    uint8_t* fat = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(sectors) * kSectorBytes));
-    if (fat && g.fatSector + static_cast<uint64_t>(sectors) <= INT32_MAX &&
-        ReadSectors(volume, static_cast<int32_t>(g.fatSector), static_cast<int32_t>(sectors), fat)) {
-      memo->fat = fat;
-      memo->fatBytes = sectors * kSectorBytes;
-    } else if (fat) {
-      HeapFree(GetProcessHeap(), 0, fat);
-    }
+bool MemoFatBytes(Volume* volume, FatListingMemo* memo, uint64_t at, uint16_t* value) {
+  if (!memo || !memo->geometryUsable) return false;
+  const FatGeometry& g = memo->geometry;
+  if (!memo->fat) {
+    // The entries of clusters up to the last a chain may name, and the byte
+    // after the last one, which a 16-bit read of it takes too.
+    const uint64_t bytes = static_cast<uint64_t>(g.lastCluster) * g.entryHalfBytes / 2 + 2;
+    memo->fatSectors = static_cast<uint32_t>((bytes + kSectorBytes - 1) / kSectorBytes);
+    memo->fat = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(memo->fatSectors) * kSectorBytes));
+    if (!memo->fat) return false;
   }
-  table.bytes = memo->fat;
-  table.length = memo->fatBytes;
-  return table;
+  if (at + 2 > static_cast<uint64_t>(memo->fatSectors) * kSectorBytes) return false;
+  const uint32_t sectorsPerPiece = kFatPieceBytes / kSectorBytes;
+  for (uint64_t piece = at / kFatPieceBytes; piece <= (at + 1) / kFatPieceBytes; ++piece) {
+    if (piece >= kMaxFatPieces) return false;
+    FatListingMemo::PieceState& state = memo->fatPieces[piece];
+    if (state == FatListingMemo::kUnread) {
+      const uint32_t first = static_cast<uint32_t>(piece) * sectorsPerPiece;
+      const uint32_t count = memo->fatSectors - first < sectorsPerPiece ? memo->fatSectors - first : sectorsPerPiece;
+      const bool read = g.fatSector + static_cast<uint64_t>(first) + count <= INT32_MAX &&
+                        ReadSectors(volume, static_cast<int32_t>(g.fatSector + first), static_cast<int32_t>(count),
+                                    memo->fat + static_cast<size_t>(first) * kSectorBytes);
+      state = read ? FatListingMemo::kRead : FatListingMemo::kUnreadable;
+    }
+    if (state != FatListingMemo::kRead) return false;
+  }
+  *value = ReadLE16(memo->fat + at);
+  return true;
 }
 
 // The memo's record of the folder at path (the root for ""), made when missing.

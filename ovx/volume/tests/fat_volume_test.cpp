@@ -320,3 +320,28 @@ TEST(FatListing, ListingTheRootStartsOver) {
   EXPECT_EQ((Names{"Y.TXT"}), EntryNames(ListEntries(volume, "A\\")));
   CloseVolume(volume);
 }
+
+// On a 1.44 MB floppy the FAT12 entry of cluster 2,730 takes bytes 4,095 and
+// 4,096 of the FAT. A chain through it reads alike from an image opened
+// read-only (which keeps the FAT in memory) and from one opened for writing.
+TEST(FatReadEntryData, AChainThroughTheFatsFourKilobyteMark) {
+  ScratchDir dir;
+  const FatParams p = Fat1440KFloppy();
+  Bytes image = MakeFatVolume(p);
+  const Bytes data = Pattern(2000, 9);
+  const uint32_t clusters[] = {2729, 2730, 758, 2731};  // 758 = 0x2F6: its upper bits lie past the mark
+  PutFatChain(image, p, false, {2729, 2730, 758, 2731});
+  for (int i = 0; i < 4; ++i) {
+    PutFatClusterBytes(image, p, clusters[i],
+                       Bytes(data.begin() + i * 512, data.begin() + std::min<size_t>(data.size(), i * 512 + 512)));
+  }
+  PutFatRootEntries(image, p, {FatDirEntry("ACROSS  DAT", 0x20, 2729, 2000)});
+  const std::string path = dir.File("across.img");
+  WriteFileBytes(path, image);
+  for (int flags : {static_cast<int>(OpenReadOnly), 0}) {
+    Volume* volume = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path.c_str()), flags);
+    ASSERT_NE(nullptr, volume);
+    EXPECT_EQ(data, ReadEntryBytes(volume, EntryNamed(ListEntries(volume, ""), "ACROSS.DAT"))) << flags;
+    CloseVolume(volume);
+  }
+}
