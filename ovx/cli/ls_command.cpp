@@ -1,7 +1,6 @@
 #include "ls_command.h"
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -193,11 +192,11 @@ int RunLsCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
   if (argc < 1 || argc > 2) return kExitUsage;
   OpenedFolder opened;
   if (!OpenFolderOrReport(argv[0], argc == 2 ? argv[1] : "", &opened, err)) return kExitFailure;
-  // Large enough for the stack of a deep recursion to matter, so on the heap.
-  std::unique_ptr<ListingOutput> output(new ListingOutput(out));
-  PrintListing(opened.listing, opened.count, output.get());
-  if (recursive) ListSubFolders(opened.volume, opened.path, opened.listing, opened.count, &opened.listing, output.get());
-  output.reset();
+  {
+    ListingOutput output(out);  // writes what it holds when it goes
+    PrintListing(opened.listing, opened.count, &output);
+    if (recursive) ListSubFolders(opened.volume, opened.path, opened.listing, opened.count, &opened.listing, &output);
+  }
   CloseFolder(&opened);
   return kExitOk;
 }

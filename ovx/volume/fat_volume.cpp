@@ -326,14 +326,13 @@ FatListingMemo::Folder* KeptFolder(FatListingMemo* memo, const std::string& path
 }
 
 // Follows path through folders whose sub-folders are known, reading nothing.
-// Leaves *prefix at the deepest folder reached (with *firstCluster, or *inRoot)
-// and returns its record; sets *settled when that folder is the one to list:
-// its sub-folders are known and the path enters none of them.
+// Leaves *prefix at the deepest folder reached (empty for the root, else with
+// *firstCluster) and returns its record; sets *settled when that folder is the
+// one to list: its sub-folders are known and the path enters none of them.
 FatListingMemo::Folder* WalkKnownFolders(FatListingMemo* memo, const char* path, std::string* prefix,
-                                         uint32_t* firstCluster, bool* inRoot, bool* settled) {
+                                         uint32_t* firstCluster, bool* settled) {
   prefix->clear();
   *firstCluster = 0;
-  *inRoot = true;
   *settled = false;
   FatListingMemo::Folder* here = &memo->root;
   while (here->subFoldersKnown) {
@@ -348,7 +347,6 @@ FatListingMemo::Folder* WalkKnownFolders(FatListingMemo* memo, const char* path,
     }
     *prefix = next->first;
     *firstCluster = next->second.firstCluster;
-    *inRoot = false;
     here = &next->second;
   }
   return here;
@@ -413,7 +411,8 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
     FatListingMemo::Folder* kept = nullptr;  // the memo's record of the folder being scanned
     if (memo) {
       uint32_t firstCluster;
-      kept = WalkKnownFolders(memo, path, &prefix, &firstCluster, &inRoot, &settled);
+      kept = WalkKnownFolders(memo, path, &prefix, &firstCluster, &settled);
+      inRoot = prefix.empty();
       if (!inRoot) length = ReadChain(volume, &g, memo, firstCluster, kFatDirectoryBytes, buffer);
     }
     const uint32_t rootBytes = g.rootEntries * kEntryBytes;

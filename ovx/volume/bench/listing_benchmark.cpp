@@ -155,7 +155,8 @@ struct FatTree {
       const uint32_t top = next++;
       PutFatChain(image, p, true, {top});
       root.push_back(FatDirEntry(padded("T" + std::to_string(t)), 0x10, static_cast<uint16_t>(top), 0, date, time));
-      folders.push_back("T" + std::to_string(t) + "\\");
+      const std::string topPath = "T" + std::to_string(t) + "\\";
+      folders.push_back(topPath);
       std::vector<Bytes> topEntries = {FatDirEntry(".          ", 0x10, static_cast<uint16_t>(top), 0, date, time),
                                        FatDirEntry("..         ", 0x10, 0, 0, date, time)};
       fileEntries(&topEntries);
@@ -164,7 +165,7 @@ struct FatTree {
         PutFatChain(image, p, true, {sub});
         topEntries.push_back(
             FatDirEntry(padded("S" + std::to_string(s)), 0x10, static_cast<uint16_t>(sub), 0, date, time));
-        folders.push_back(folders.back().substr(0, folders.back().find('\\') + 1) + "S" + std::to_string(s) + "\\");
+        folders.push_back(topPath + "S" + std::to_string(s) + "\\");
         std::vector<Bytes> subEntries = {FatDirEntry(".          ", 0x10, static_cast<uint16_t>(sub), 0, date, time),
                                          FatDirEntry("..         ", 0x10, static_cast<uint16_t>(top), 0, date, time)};
         fileEntries(&subEntries);

@@ -27,6 +27,17 @@ const uint8_t kFolder = 0x10;
 const uint16_t kDate = (19 << 9) | (12 << 5) | 31;
 const uint16_t kTime = (23 << 11) | (59 << 5) | 29;
 
+// Links clusters into a chain and lays data along it, a cluster's worth in each.
+void PutFatFile(Bytes& image, const FatParams& p, bool fat16, const std::vector<uint32_t>& clusters,
+                const Bytes& data) {
+  PutFatChain(image, p, fat16, clusters);
+  const size_t clusterBytes = static_cast<size_t>(p.bytesPerSector) * p.sectorsPerCluster;
+  for (size_t i = 0; i < clusters.size() && i * clusterBytes < data.size(); ++i) {
+    const size_t end = std::min(data.size(), (i + 1) * clusterBytes);
+    PutFatClusterBytes(image, p, clusters[i], Bytes(data.begin() + i * clusterBytes, data.begin() + end));
+  }
+}
+
 Bytes Pattern(size_t length, uint8_t seed) {
   Bytes data(length);
   for (size_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(seed ^ (i * 13 + i / 509));
@@ -43,15 +54,13 @@ Bytes MakeSampleFloppy(const FatParams& p) {
                      FatDirEntry("Ae\0l\0o\0n\0g\0", 0x0F, 0, 0), FatDirEntry("", 0, 0, 0),
                      FatDirEntry("GAMES      ", kFolder, 2, 0), FatDirEntry("\x05SCAPE     ", 0x20, 0, 0),
                      FatDirEntry("GAMES   BAK", 0x20, 12, 3)});
-  PutFatChain(image, p, false, {2});
-  PutFatClusterBytes(image, p, 2,
-                     Bytes(FatDirEntry(".          ", kFolder, 2, 0)) + FatDirEntry("..         ", kFolder, 0, 0) +
-                         FatDirEntry("OLD        ", kFolder, 3, 0));
-  PutFatChain(image, p, false, {3});
-  PutFatClusterBytes(image, p, 3, Bytes(FatDirEntry(".          ", kFolder, 3, 0)) +
-                                      FatDirEntry("..         ", kFolder, 2, 0) + FatDirEntry("PAC     COM", 0x20, 20, 1));
-  PutFatChain(image, p, false, {10});
-  PutFatClusterBytes(image, p, 10, Pattern(1000, 1));
+  PutFatFile(image, p, false, {2},
+             Bytes(FatDirEntry(".          ", kFolder, 2, 0)) + FatDirEntry("..         ", kFolder, 0, 0) +
+                 FatDirEntry("OLD        ", kFolder, 3, 0));
+  PutFatFile(image, p, false, {3},
+             Bytes(FatDirEntry(".          ", kFolder, 3, 0)) + FatDirEntry("..         ", kFolder, 2, 0) +
+                 FatDirEntry("PAC     COM", 0x20, 20, 1));
+  PutFatFile(image, p, false, {10}, Pattern(1000, 1));
   return image;
 }
 
@@ -104,11 +113,7 @@ TEST(FatReadEntryData, FollowsTheChainUpToTheSize) {
   // A file over four clusters, out of order, whose entry for cluster 341 lies
   // across the boundary of the first two FAT sectors (bytes 511 and 512).
   const Bytes long4 = Pattern(3500, 7);
-  PutFatChain(image, p, false, {5, 341, 7, 4});
-  for (int i = 0; i < 4; ++i) {
-    const uint32_t clusters[] = {5, 341, 7, 4};
-    PutFatClusterBytes(image, p, clusters[i], Bytes(long4.begin() + i * 1024, long4.begin() + std::min<size_t>(3500, i * 1024 + 1024)));
-  }
+  PutFatFile(image, p, false, {5, 341, 7, 4}, long4);
   PutFatRootEntries(image, p, {FatDirEntry("LONG    DAT", 0x20, 5, 3500), FatDirEntry("EMPTY   DAT", 0x20, 0, 0),
                                FatDirEntry("README  TXT", 0x20, 10, 1000), FatDirEntry("SHORT   DAT", 0x20, 10, 5000)});
   Volume* volume = OpenImageBytes(dir, "chains.img", image);
@@ -171,13 +176,9 @@ TEST(FatGeometry, ReservedSectorsRootSizeAndSixteenBitEntries) {
   p.rootEntries = 500;  // the root's last sector is partly used
   Bytes image = MakeFatVolume(p);
   PutFatRootEntries(image, p, {FatDirEntry("DATA    BIN", 0x20, 300, 5000), FatDirEntry("SUB        ", kFolder, 2, 0)});
-  PutFatChain(image, p, true, {300, 0x1234, 301});
   const Bytes data = Pattern(5000, 3);
-  PutFatClusterBytes(image, p, 300, Bytes(data.begin(), data.begin() + 2048));
-  PutFatClusterBytes(image, p, 0x1234, Bytes(data.begin() + 2048, data.begin() + 4096));
-  PutFatClusterBytes(image, p, 301, Bytes(data.begin() + 4096, data.end()));
-  PutFatChain(image, p, true, {2});
-  PutFatClusterBytes(image, p, 2, FatDirEntry("IN      TXT", 0x20, 0, 0));
+  PutFatFile(image, p, true, {300, 0x1234, 301}, data);
+  PutFatFile(image, p, true, {2}, FatDirEntry("IN      TXT", 0x20, 0, 0));
   Volume* volume = OpenImageBytes(dir, "fat16.img", image);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(FormatFat16, volume->format);
@@ -217,33 +218,24 @@ TEST(FatListing, KeptFoldersListAsAWalkFromTheRoot) {
                     {FatDirEntry("A          ", kFolder, 2, 0), FatDirEntry("FILE    TXT", 0x20, 0, 0),
                      FatDirEntry("A          ", kFolder, 6, 0), FatDirEntry("B          ", kFolder, 4, 0)});
   // A: ".", "..", C and a second C; C: "..", a file, and a "." pointing at the second C.
-  PutFatChain(image, p, false, {2});
-  PutFatClusterBytes(image, p, 2,
-                     Bytes(FatDirEntry(".          ", kFolder, 2, 0)) + FatDirEntry("..         ", kFolder, 0, 0) +
-                         FatDirEntry("C          ", kFolder, 3, 0) + FatDirEntry("C          ", kFolder, 5, 0) +
-                         FatDirEntry("IN_A    TXT", 0x20, 0, 0));
-  PutFatChain(image, p, false, {3});
-  PutFatClusterBytes(image, p, 3,
-                     Bytes(FatDirEntry("..         ", kFolder, 2, 0)) + FatDirEntry("IN_C    TXT", 0x20, 0, 0) +
-                         FatDirEntry(".          ", kFolder, 5, 0));
-  PutFatChain(image, p, false, {5});
-  PutFatClusterBytes(image, p, 5, FatDirEntry("SECOND  TXT", 0x20, 0, 0));
-  PutFatChain(image, p, false, {6});
-  PutFatClusterBytes(image, p, 6, FatDirEntry("OTHER_A TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {2},
+             Bytes(FatDirEntry(".          ", kFolder, 2, 0)) + FatDirEntry("..         ", kFolder, 0, 0) +
+                 FatDirEntry("C          ", kFolder, 3, 0) + FatDirEntry("C          ", kFolder, 5, 0) +
+                 FatDirEntry("IN_A    TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {3},
+             Bytes(FatDirEntry("..         ", kFolder, 2, 0)) + FatDirEntry("IN_C    TXT", 0x20, 0, 0) +
+                 FatDirEntry(".          ", kFolder, 5, 0));
+  PutFatFile(image, p, false, {5}, FatDirEntry("SECOND  TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {6}, FatDirEntry("OTHER_A TXT", 0x20, 0, 0));
   // B holds a folder named "X\Y", one with a blank name, and X (after "X\Y").
-  PutFatChain(image, p, false, {4});
-  PutFatClusterBytes(image, p, 4,
-                     Bytes(FatDirEntry("..         ", kFolder, 0, 0)) + FatDirEntry("X\\Y        ", kFolder, 7, 0) +
-                         FatDirEntry("           ", kFolder, 8, 0) + FatDirEntry("X          ", kFolder, 9, 0));
-  PutFatChain(image, p, false, {7});
-  PutFatClusterBytes(image, p, 7, FatDirEntry("IN_XY   TXT", 0x20, 0, 0));
-  PutFatChain(image, p, false, {8});
-  PutFatClusterBytes(image, p, 8, FatDirEntry("IN_BLANKTXT", 0x20, 0, 0));
-  PutFatChain(image, p, false, {9});
-  PutFatClusterBytes(image, p, 9,
-                     Bytes(FatDirEntry("Y          ", kFolder, 10, 0)) + FatDirEntry("IN_X    TXT", 0x20, 0, 0));
-  PutFatChain(image, p, false, {10});
-  PutFatClusterBytes(image, p, 10, FatDirEntry("IN_X_Y  TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {4},
+             Bytes(FatDirEntry("..         ", kFolder, 0, 0)) + FatDirEntry("X\\Y        ", kFolder, 7, 0) +
+                 FatDirEntry("           ", kFolder, 8, 0) + FatDirEntry("X          ", kFolder, 9, 0));
+  PutFatFile(image, p, false, {7}, FatDirEntry("IN_XY   TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {8}, FatDirEntry("IN_BLANKTXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {9},
+             Bytes(FatDirEntry("Y          ", kFolder, 10, 0)) + FatDirEntry("IN_X    TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {10}, FatDirEntry("IN_X_Y  TXT", 0x20, 0, 0));
   const std::string path = dir.File("walks.img");
   WriteFileBytes(path, image);
 
@@ -306,10 +298,8 @@ TEST(FatListing, ListingTheRootStartsOver) {
   const FatParams p = Fat720KFloppy();
   Bytes image = MakeFatVolume(p);
   PutFatRootEntries(image, p, {FatDirEntry("A          ", kFolder, 2, 0)});
-  PutFatChain(image, p, false, {2});
-  PutFatClusterBytes(image, p, 2, FatDirEntry("X       TXT", 0x20, 0, 0));
-  PutFatChain(image, p, false, {3});
-  PutFatClusterBytes(image, p, 3, FatDirEntry("Y       TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {2}, FatDirEntry("X       TXT", 0x20, 0, 0));
+  PutFatFile(image, p, false, {3}, FatDirEntry("Y       TXT", 0x20, 0, 0));
   Volume* volume = OpenImageBytes(dir, "changing.img", image);
   ASSERT_NE(nullptr, volume);
   ListEntries(volume, "");
@@ -329,12 +319,7 @@ TEST(FatReadEntryData, AChainThroughTheFatsFourKilobyteMark) {
   const FatParams p = Fat1440KFloppy();
   Bytes image = MakeFatVolume(p);
   const Bytes data = Pattern(2000, 9);
-  const uint32_t clusters[] = {2729, 2730, 758, 2731};  // 758 = 0x2F6: its upper bits lie past the mark
-  PutFatChain(image, p, false, {2729, 2730, 758, 2731});
-  for (int i = 0; i < 4; ++i) {
-    PutFatClusterBytes(image, p, clusters[i],
-                       Bytes(data.begin() + i * 512, data.begin() + std::min<size_t>(data.size(), i * 512 + 512)));
-  }
+  PutFatFile(image, p, false, {2729, 2730, 758, 2731}, data);  // 758 = 0x2F6: its upper bits lie past the mark
   PutFatRootEntries(image, p, {FatDirEntry("ACROSS  DAT", 0x20, 2729, 2000)});
   const std::string path = dir.File("across.img");
   WriteFileBytes(path, image);
