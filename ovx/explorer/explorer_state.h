@@ -74,7 +74,10 @@ struct ExplorerState {
   char folderPath[kTextChars];  // relative to the source's top; each name ends in its separator
   DirEntry* entries;            // the current listing, process heap
   int32_t entryCount;
-  int32_t groupEntryIndex;
+  // Entry indexes by position in the last file group descriptor built (one
+  // file at most); groupEntryCount positions are valid, until the next listing.
+  int32_t groupEntryIndex[1];
+  int32_t groupEntryCount;
 };
 
 extern ExplorerState explorer;

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "heap_array.h"
-#include "later_commands.h"
+#include "drag_source.h"
+#include "file_export.h"
 #include "resource_ids.h"
 #include "list_directory.h"
 #include "source_tree.h"
@@ -63,17 +64,6 @@ int ListWindowsFolder(const char* root, const char* path) {
   return explorer.entryCount;
 }
 
-int ReadRow(int row, char* text, int size, LPARAM* parameter) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM | (text ? LVIF_TEXT : 0);
-  item.iItem = row;
-  item.pszText = text;
-  item.cchTextMax = size;
-  if (!SendMessageA(explorer.listWindow, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return 0;
-  *parameter = item.lParam;
-  return 1;
-}
-
 int RowCount() { return static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETITEMCOUNT, 0, 0)); }
 
 bool IsSelected(int row) {
@@ -109,19 +99,6 @@ int InsertRows(int count) {
 
 void SortRows() {
   SendMessageA(explorer.listWindow, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareListItems));
-}
-
-// The time in the user's short date and time form; empty when the entry has
-// no time stamp or the time cannot be put in calendar form.
-void FormatDate(const FILETIME& time, char* text, int size) {
-  text[0] = '\0';
-  SYSTEMTIME calendar;
-  if ((time.dwLowDateTime == 0 && time.dwHighDateTime == 0) || !FileTimeToSystemTime(&time, &calendar)) return;
-  char date[kTextChars];
-  char clock[kTextChars];
-  if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &calendar, nullptr, date, sizeof date)) return;
-  if (!GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &calendar, nullptr, clock, sizeof clock)) return;
-  snprintf(text, size, "%s %s", date, clock);
 }
 
 void SetCell(int row, int column, char* text) {
@@ -187,6 +164,28 @@ Answer OnReturn() {
 
 }  // namespace
 
+int ReadRow(int row, char* text, int size, LPARAM* parameter) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM | (text ? LVIF_TEXT : 0);
+  item.iItem = row;
+  item.pszText = text;
+  item.cchTextMax = size;
+  if (!SendMessageA(explorer.listWindow, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return 0;
+  *parameter = item.lParam;
+  return 1;
+}
+
+void FormatEntryTime(const FILETIME& time, char* text, int size) {
+  text[0] = '\0';
+  SYSTEMTIME calendar;
+  if ((time.dwLowDateTime == 0 && time.dwHighDateTime == 0) || !FileTimeToSystemTime(&time, &calendar)) return;
+  char date[kTextChars];
+  char clock[kTextChars];
+  if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &calendar, nullptr, date, sizeof date)) return;
+  if (!GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &calendar, nullptr, clock, sizeof clock)) return;
+  snprintf(text, size, "%s %s", date, clock);
+}
+
 int CreateListColumns(int clientWidth) {
   int b = clientWidth * 2 / 3 - 10;
   if (b < 100) b = 100;
@@ -225,6 +224,7 @@ int ListFolder(int sourceIndex, const char* path) {
   if (explorer.entries) HeapFree(Heap(), 0, explorer.entries);
   explorer.entries = static_cast<DirEntry*>(HeapAlloc(Heap(), HEAP_ZERO_MEMORY, sizeof(DirEntry)));
   explorer.entryCount = 0;
+  explorer.groupEntryCount = 0;  // the last descriptor named entries of the listing replaced
   explorer.listedSource = sourceIndex;
   if (!explorer.entries) return 0;
 
@@ -308,7 +308,7 @@ int FillDetails() {
     char sizeText[kTextChars] = "";
     if (size >= 0) snprintf(sizeText, sizeof sizeText, "%lld bytes", static_cast<long long>(size));
     char dateText[2 * kTextChars];
-    FormatDate(time, dateText, sizeof dateText);
+    FormatEntryTime(time, dateText, sizeof dateText);
     SetCell(row, 1, sizeText);
     SetCell(row, 2, dateText);
   }
@@ -401,8 +401,10 @@ void SetViewMode(int mode) {
   if (mode == LVS_REPORT) FillDetails();
 }
 
-int FirstSelectedRow() {
-  return static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+int FirstSelectedRow() { return NextSelectedRow(-1); }
+
+int NextSelectedRow(int row) {
+  return static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETNEXTITEM, row, LVNI_SELECTED));
 }
 
 int SingleSelectedRow() {

@@ -22,6 +22,12 @@ int ListFolder(int sourceIndex, const char* path);
 int GetEntryDisplayName(int index, char* buffer, int size, int* isFolder);
 // The entry's size (-1 for a folder) and modification time. Returns 1 or 0.
 int GetEntrySizeAndTime(int index, int64_t* size, FILETIME* time);
+// Reads a row's parameter and, when text is given, its text (size bytes).
+// Returns 1, or 0 when the row cannot be read.
+int ReadRow(int row, char* text, int size, LPARAM* parameter);
+// The time in the user's short date and time form, as the Date column shows
+// it; empty when the entry has no time stamp or it has no calendar form.
+void FormatEntryTime(const FILETIME& time, char* text, int size);
 // The entry index of a row; 0 when the row cannot be read.
 int GetRowEntryIndex(int row);
 // Lists the current folder again and fills the rows. Returns 1 or 0 (empty list).
@@ -42,6 +48,8 @@ void SelectAllRows();
 void SetViewMode(int mode);
 // The first selected row in display order, or -1 when none is selected.
 int FirstSelectedRow();
+// The next selected row after row in display order, or -1.
+int NextSelectedRow(int row);
 // The row that is selected when exactly one is, else -1.
 int SingleSelectedRow();
 bool IsParentRow(int row);

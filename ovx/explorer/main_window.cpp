@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "drop_target.h"
+#include "file_export.h"
 #include "file_list.h"
 #include "later_commands.h"
 #include "path_list.h"
@@ -158,14 +160,9 @@ Answer OnKeyDown(WPARAM key) {
   return Handled(0);
 }
 
-void ActOnFirstSelectedRow(int (*action)(int row)) {
+void ShowFirstSelectedProperties() {
   const int row = FirstSelectedRow();
-  if (row >= 0) action(row);
-}
-
-int ShowProperties(int row) {
-  ShowRowProperties(row);
-  return 1;
+  if (row >= 0) ShowRowProperties(row);
 }
 
 Answer OnCommand(WORD id) {
@@ -173,10 +170,10 @@ Answer OnCommand(WORD id) {
     case ID_FILE_IMAGE_FROM_LOGICAL:  RunImagingCommand(explorer.mainWindow, false, false); break;
     case ID_FILE_IMAGE_FROM_PHYSICAL: RunImagingCommand(explorer.mainWindow, false, true); break;
     case ID_FILE_IMAGE_TO_PHYSICAL:   RunImagingCommand(explorer.mainWindow, true, true); break;
-    case ID_FILE_PROPERTIES:          ActOnFirstSelectedRow(ShowProperties); break;
-    case ID_FILE_ABOUT:               ShowAbout(); break;
+    case ID_FILE_PROPERTIES:          ShowFirstSelectedProperties(); break;
+    case ID_FILE_ABOUT:               ShowAbout(explorer.mainWindow); break;
     case ID_FILE_CLOSE:               DestroyWindow(explorer.mainWindow); break;
-    case ID_EDIT_COPY_AS_TEXT:        ActOnFirstSelectedRow(CopyRowAsText); break;
+    case ID_EDIT_COPY_AS_TEXT:        CopyRowAsText(explorer.mainWindow); break;
     case ID_VIEW_REFRESH:             FillList(); break;
     case ID_VIEW_SELECT_ALL:          SelectAllRows(); break;
     case ID_VIEW_LARGE_ICONS:         SetViewMode(LVS_ICON); break;

@@ -1,12 +1,18 @@
 #include "explorer_fixture.h"
 
+#include <ole2.h>
+
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "file_list.h"
 #include "main_window.h"
 #include "source_tree.h"
 
 void ExplorerWindow::SetUp() {
+  // As the program does; the window registers its drop target only once OLE is up.
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
   explorer = ExplorerState{};
   explorer.instance = GetModuleHandleA(nullptr);
   ASSERT_EQ(1, RegisterAndCreateMainWindow(SW_SHOWNORMAL));
@@ -24,6 +30,29 @@ void ExplorerWindow::TearDown() {
   if (explorer.smallImages) ImageList_Destroy(explorer.smallImages);
   if (explorer.largeImages) ImageList_Destroy(explorer.largeImages);
   explorer = ExplorerState{};
+  OleUninitialize();
+}
+
+BoxSeen WhileBoxUp(const char* caption, const std::function<void()>& action) {
+  BoxSeen seen;
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done) {
+      HWND box = FindWindowA("#32770", caption);
+      if (box) {
+        char text[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        seen = BoxSeen{true, text, GetWindow(box, GW_OWNER)};
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return;
+      }
+      Sleep(10);
+    }
+  });
+  action();
+  done = true;
+  reader.join();
+  return seen;
 }
 
 void PumpMessages() {
@@ -151,6 +180,15 @@ void BrowseWindowsFolder(const std::string& path) {
   lstrcpynA(explorer.folderPath, RelativeToRoot(path).c_str(), sizeof explorer.folderPath);
   FillList();
   UpdateTitle();
+}
+
+void OpenImageIn(const std::string& folder, const std::string& name) {
+  BrowseWindowsFolder(folder);
+  const int row = RowOf(name);
+  ASSERT_NE(-1, row) << name;
+  OpenListItem(row);
+  ASSERT_EQ("Disk image " + folder + "\\" + name, NodeTexts().back());
+  ASSERT_EQ(1, SelectSource(NodeAt(static_cast<int>(NodeTexts().size()) - 1)));
 }
 
 std::string SamplesDir() {

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,15 @@ class ExplorerWindow : public ::testing::Test {
   void TearDown() override;
 };
 
+// What a message box showed while an action ran.
+struct BoxSeen {
+  bool shown = false;
+  std::string text;
+  HWND owner = nullptr;
+};
+// Runs action on this thread; a message box titled caption that comes up
+// meanwhile is read and closed from another thread.
+BoxSeen WhileBoxUp(const char* caption, const std::function<void()>& action);
 // Runs the window's pending messages.
 void PumpMessages();
 std::string Title();
@@ -39,6 +49,9 @@ std::string RelativeToRoot(const std::string& path);
 std::string RootOf(const std::string& path);
 // Lists the Windows folder path: selects its drive, then the folder.
 void BrowseWindowsFolder(const std::string& path);
+// Adds the disk image name from a listing of the Windows folder and opens
+// its top level, as a user does by double-clicking it and selecting its node.
+void OpenImageIn(const std::string& folder, const std::string& name);
 // The folder of sample disk images made by the build.
 std::string SamplesDir();
 // Sets a file's or folder's last-write time to the given year, January 1st.

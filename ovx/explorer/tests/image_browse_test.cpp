@@ -12,15 +12,7 @@ namespace {
 
 using Rows = std::vector<std::string>;
 
-// Adds the sample image name from a listing of the samples folder and opens it.
-void OpenSample(const std::string& name) {
-  BrowseWindowsFolder(SamplesDir());
-  const int row = RowOf(name);
-  ASSERT_NE(-1, row) << name;
-  OpenListItem(row);
-  ASSERT_EQ("Disk image " + SamplesDir() + "\\" + name, NodeTexts().back());
-  ASSERT_EQ(1, SelectSource(NodeAt(static_cast<int>(NodeTexts().size()) - 1)));
-}
+void OpenSample(const std::string& name) { OpenImageIn(SamplesDir(), name); }
 
 }  // namespace
 

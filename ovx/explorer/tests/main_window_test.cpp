@@ -220,8 +220,16 @@ TEST_F(ExplorerWindow, MenuStatesFollowTheVolumeAndTheSelection) {
 }
 
 TEST_F(ExplorerWindow, CommandsAreRoutedAndCloseDestroysTheWindow) {
-  EXPECT_EQ(0, SendMessageA(explorer.mainWindow, WM_COMMAND, ID_FILE_ABOUT, 0));
-  EXPECT_EQ(0, SendMessageA(explorer.mainWindow, WM_COMMAND, ID_FILE_PROPERTIES, 0));
+  BoxSeen about = WhileBoxUp("Orvanta Explorer", [] {
+    EXPECT_EQ(0, SendMessageA(explorer.mainWindow, WM_COMMAND, ID_FILE_ABOUT, 0));
+  });
+  EXPECT_TRUE(about.shown);
+  EXPECT_EQ(explorer.mainWindow, about.owner);
+  EXPECT_NE(std::string::npos, about.text.find("Macintosh floppies"));
+  // No row selected: no properties box.
+  EXPECT_FALSE(WhileBoxUp("File Properties", [] {
+                 EXPECT_EQ(0, SendMessageA(explorer.mainWindow, WM_COMMAND, ID_FILE_PROPERTIES, 0));
+               }).shown);
   EXPECT_EQ(1, SendMessageA(explorer.mainWindow, UM_DROP_QUERY, 0, 0));
   EXPECT_EQ(0, SendMessageA(explorer.mainWindow, UM_GET_GROUP_DESCRIPTOR, 0, 0));
   SendMessageA(explorer.mainWindow, WM_COMMAND, ID_FILE_CLOSE, 0);
