@@ -7,6 +7,7 @@
 #include "game_outside.h"
 #include "game_rules.h"
 #include "score_file.h"
+#include "sound_effects.h"
 
 int appActive = 0;
 
@@ -27,6 +28,7 @@ void OnDestroy() {
   if (textFont) DeleteObject(textFont);
   textFont = nullptr;
   ReleaseDisplay();
+  ShutdownSound();
   PostQuitMessage(0);
 }
 
@@ -93,6 +95,7 @@ int InitGame(HINSTANCE instance, int showCommand) {
     ShowInitFailure(window);
     return 0;
   }
+  InitSound(window);
   return 1;
 }
 
