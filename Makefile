@@ -2,6 +2,7 @@
 #   make            build both trees (build/native and build/win32)
 #   make test       install what is missing, build everything, run every test
 #   make run        install what is missing, build, and start Orvanta Explorer on sample images
+#   make play       install what is missing, build, and start Grentix
 #   make sanitize   native tests under AddressSanitizer and UBSan
 #   make fuzz       every libFuzzer target for FUZZ_SECONDS each
 #   make wine-test  the Win32 tests under Wine (needs `make win32`)
@@ -17,7 +18,7 @@ NATIVE := $(BUILD)/native
 WIN32 := $(BUILD)/win32
 SANITIZE := $(BUILD)/sanitize
 
-.PHONY: all deps native win32 sanitize-build sanitize fuzz native-test wine-test test run bench clean
+.PHONY: all deps native win32 sanitize-build sanitize fuzz native-test wine-test test run play bench clean
 
 all: native win32
 
@@ -60,9 +61,13 @@ test: native-test sanitize fuzz wine-test
 bench: native
 	@tools/bench-listing $(NATIVE)
 	@$(NATIVE)/ovx/volume/ovx_listing_benchmark
+	@$(NATIVE)/grentix/platform/grentix_frames_benchmark
 
 run: win32
 	@tools/run-explorer $(WIN32)/ovx/explorer/OVX.exe $(WIN32)/samples $(BUILD)/screenshots
+
+play: win32
+	@tools/play-grentix $(WIN32)/grentix/platform/Grentix.exe $(BUILD)/screenshots $(ARGS)
 
 clean:
 	rm -rf $(BUILD)

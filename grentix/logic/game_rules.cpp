@@ -235,6 +235,16 @@ void CheckWaveCleared(int anyBombLive) {
   }
 }
 
+int StepSplash(int j) {
+  if (j < 0 || j >= kMaxBuckets) return -1;
+  Splash& splash = game.splashes[j];
+  if (!splash.active) return -1;
+  splash.timer -= 1;
+  if (splash.timer > 0) return splash.timer / 5;
+  splash.active = 0;
+  return -1;
+}
+
 void CheckBonusBucket() {
   if (game.score < game.nextBonusScore) return;
   RequestEffect(EffectLife, kUnplacedPan);

@@ -100,5 +100,9 @@ void UpdateBombs();
 // Ends the wave when it is wholly dropped, anyBombLive is 0 and no bomb was
 // lost in this frame.
 void CheckWaveCleared(int anyBombLive);
+// One frame of splash j's countdown: returns the splash image to show (2 the
+// first, 1 the middle, 0 the last), or -1 when the splash is not active or
+// has just ended (it is then marked inactive).
+int StepSplash(int j);
 // Gives a bucket back (at most one threshold per frame) every 1000 points.
 void CheckBonusBucket();

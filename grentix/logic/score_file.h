@@ -3,11 +3,12 @@
 // 32-bit integer, with nothing before or after it.
 #pragma once
 
-// Sets game.highScore from the file: 0 when it cannot be opened or read. A
-// shorter file fills only the low-order bytes; bytes past the fourth are
+// Sets game.highScore from the file: 0 when it is missing or cannot be read.
+// A shorter file fills only the low-order bytes; bytes past the fourth are
 // ignored.
 void LoadHighScore();
 
-// Writes game.highScore to the file, replacing what was there. Failures are
-// silent: the score is then simply not kept.
+// Writes game.highScore to a new file that then replaces the old one, so a
+// failed write keeps the stored score. A file that LoadHighScore found but
+// could not read is left alone. Failures are silent.
 void SaveHighScore();

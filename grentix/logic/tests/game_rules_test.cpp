@@ -617,3 +617,29 @@ TEST_F(BonusTest, OneThresholdPerFrameAndNeverMoreThanThreeBuckets) {
 }
 
 }  // namespace
+
+namespace {
+
+using SplashTest = RulesTest;
+
+TEST_F(SplashTest, ACatchShowsThreeImagesForFiveFiveAndFourFrames) {
+  game.splashes[1] = {1, kSplashFrames};
+  std::string shown;
+  for (int frame = 0; frame < 16; ++frame) {
+    int image = StepSplash(1);
+    shown += image < 0 ? '-' : static_cast<char>('0' + image);
+  }
+  EXPECT_EQ("22222111110000--", shown);
+  EXPECT_EQ(0, game.splashes[1].active);
+  EXPECT_EQ(0, game.splashes[1].timer);
+
+  // A stopped timer (after a loss) ends the splash at its next step.
+  game.splashes[0] = {1, 0};
+  EXPECT_EQ(-1, StepSplash(0));
+  EXPECT_EQ(0, game.splashes[0].active);
+  // Only the three buckets have splashes.
+  EXPECT_EQ(-1, StepSplash(3));
+  EXPECT_EQ(-1, StepSplash(-1));
+}
+
+}  // namespace

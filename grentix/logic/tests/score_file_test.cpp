@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "game_rules.h"
+#include <unistd.h>
+
 #include "test_files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -85,5 +91,42 @@ TEST_F(ScoreFileTest, AFolderInTheFilesPlaceIsNeitherReadNorWritten) {
   LoadHighScore();
   EXPECT_EQ(0, game.highScore);
 }
+
+TEST_F(ScoreFileTest, AFailedSaveKeepsTheStoredScore) {
+  WriteFileBytes(dir_.File(kScoreFile), {0x10, 0x27, 0, 0});
+  LoadHighScore();
+  EXPECT_EQ(10000, game.highScore);
+  // The new file cannot be made: the old one stays as it was.
+  ASSERT_TRUE(MakeDir(dir_.File("Grentix.his.new")));
+  game.highScore = 12;
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x10, 0x27, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+  ASSERT_EQ(0, rmdir(dir_.File("Grentix.his.new").c_str()));
+  SaveHighScore();
+  EXPECT_EQ((Bytes{12, 0, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+  EXPECT_FALSE(FileExists(dir_.File("Grentix.his.new")));
+}
+
+#ifdef _WIN32
+TEST_F(ScoreFileTest, AFileThatCannotBeReadIsNotOverwritten) {
+  WriteFileBytes(dir_.File(kScoreFile), {0x39, 0x30, 0, 0});
+  // Another program holds the file open and shares it with no one.
+  HANDLE held = CreateFileA(kScoreFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  game.highScore = 77;
+  LoadHighScore();
+  EXPECT_EQ(0, game.highScore);
+  CloseHandle(held);
+  game.highScore = 40;
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x39, 0x30, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+  // Once it reads again, saving works as before.
+  LoadHighScore();
+  EXPECT_EQ(12345, game.highScore);
+  game.highScore = 12346;
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x3A, 0x30, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+}
+#endif
 
 }  // namespace
