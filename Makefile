@@ -6,7 +6,7 @@
 #   make sanitize   native tests under AddressSanitizer and UBSan
 #   make fuzz       every libFuzzer target for FUZZ_SECONDS each
 #   make wine-test  the Win32 tests under Wine (needs `make win32`)
-#   make bench      timings by hand: ovxcli ls -R against hls, mdir and 7-Zip; listing growth
+#   make bench      timings by hand: ovxcli ls -R against hls, mdir and 7-Zip; listing growth; copy as text
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
@@ -58,10 +58,12 @@ wine-test: win32
 test: native-test sanitize fuzz wine-test
 
 # Not part of `make test`: timings are shown, never asserted.
-bench: native
+bench: native win32
 	@tools/bench-listing $(NATIVE)
 	@$(NATIVE)/ovx/volume/ovx_listing_benchmark
 	@$(NATIVE)/grentix/platform/grentix_frames_benchmark
+	@echo "== copy as text of HFS texts of short lines, under Wine"
+	@tools/wine-session tools/wine-exec $(WIN32)/ovx/explorer/ovx_copy_text_timing.exe
 
 run: win32
 	@tools/run-explorer $(WIN32)/ovx/explorer/OVX.exe $(WIN32)/samples $(BUILD)/screenshots
