@@ -201,6 +201,36 @@ TEST(HfsReadEntryData, ForkInMoreThanThreePiecesTakesTheRestFromTheExtentsFile) 
   CloseVolume(volume);
 }
 
+// The overflow record is looked up through the index nodes by its key: a
+// stale leaf outside the tree, swept first in node order, is never consulted.
+TEST(HfsReadEntryData, OverflowExtentsAreLookedUpThroughTheIndexNodes) {
+  ScratchDir dir;
+  HfsLayout layout;
+  Bytes image = MakeHfsLayoutVolume(layout);
+  HfsFileSpec file;
+  file.fileId = 30;
+  file.dataLength = 4 * 1024;
+  file.dataExtents = {100, 1, 102, 1, 104, 1};
+  const Bytes content = Pattern(file.dataLength, 5);
+  PutForkBytes(image, layout, {100, 1, 102, 1, 104, 1, 110, 1}, 0, content);
+  PutForkBytes(image, layout, {200, 1}, 0, Bytes(1024, 0xEE));
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(2));
+  PutCatalogNode(image, layout, 1, MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFileRecord(2, "Big", file)}));
+  PutExtentsNode(image, layout, 0, MakeBTreeHeaderNode(5, {}, 0, 3));
+  PutExtentsNode(image, layout, 1, MakeBTreeNode(0xFF, {HfsExtentsRecord(0x00, 30, 3, {200, 1})}));
+  PutExtentsNode(image, layout, 2, MakeBTreeNode(0xFF, {HfsExtentsRecord(0x00, 30, 3, {110, 1})}));
+  PutExtentsNode(image, layout, 4, MakeBTreeNode(0xFF, {HfsExtentsRecord(0x00, 40, 0, {300, 1})}));
+  // Index records: the key (length 7, fork, file id, start block), then the child node.
+  const Bytes toNode2 = {7, 0x00, 0, 0, 0, 1, 0, 0, 0, 0, 0, 2};
+  const Bytes toNode4 = {7, 0x00, 0, 0, 0, 40, 0, 0, 0, 0, 0, 4};
+  PutExtentsNode(image, layout, 3, MakeBTreeNode(0x00, {toNode2, toNode4}));
+  Volume* volume = OpenImageBytes(dir, "index.img", image);
+  ASSERT_NE(nullptr, volume);
+  ListEntries(volume, "");
+  EXPECT_EQ(content, ReadEntryBytes(volume, EntryNamed(ListEntries(volume, "Disk:"), "Big")));
+  CloseVolume(volume);
+}
+
 TEST(HfsCatalog, AllocationBlockSizeUsesAll32Bits) {
   ScratchDir dir;
   HfsLayout layout;
