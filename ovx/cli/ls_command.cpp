@@ -184,7 +184,7 @@ void PushSubFolders(Walk* walk, const std::string& path, const DirEntry* entries
 // headed by its path and ':'. Returns false when the bound ended the walk.
 bool ListSubFolders(const OpenedFolder& opened, DirEntry** listing, ListingOutput* out) {
   Walk walk = {opened.volume, FolderSeparator(opened.volume->format), {}, {}, 0, 0};
-  walk.entryBound = static_cast<uint64_t>(opened.volume->sizeKB > 0 ? opened.volume->sizeKB : 0) * 1024 / 16;
+  walk.entryBound = MediumBytes(opened.volume) / 16;
   walk.listed.insert(opened.key);
   walk.entries = static_cast<uint64_t>(opened.count);
   PushSubFolders(&walk, opened.path, opened.listing, opened.count);

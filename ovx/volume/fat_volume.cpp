@@ -497,11 +497,25 @@ uint32_t ReadFatEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry
   FatListingMemo* memo = MemoFor(volume, false);
   FatGeometry g;
   if (!GeometryOf(volume, memo, &g)) return 0;
-  return ReadChain(volume, &g, memo, FirstCluster(entry), entry->size, buffer);
+  // Never more than the buffer EntryDataBufferBytes asked for: a multiple of
+  // the cluster size, so the last whole cluster read still fits.
+  const uint64_t room = FatEntryDataBytes(volume, entry);
+  const uint32_t limit = room < entry->size ? static_cast<uint32_t>(room) : entry->size;
+  return ReadChain(volume, &g, memo, FirstCluster(entry), limit, buffer);
 }
 
 uint64_t FatEntryDataBytes(Volume* volume, const DirEntry* entry) {
+  // Sizes of 2 GB and more read nothing (as ReadFatEntryData does).
+  if (static_cast<int32_t>(entry->size) <= 0) return 0;
   FatGeometry g;
   if (!GeometryOf(volume, MemoFor(volume, false), &g)) return 0;
-  return (static_cast<uint64_t>(entry->size) + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
+  uint64_t bytes = (static_cast<uint64_t>(entry->size) + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
+  // A chain passes each cluster once, and no more of them than the medium holds.
+  const uint64_t clusters = g.lastCluster >= 2 ? static_cast<uint64_t>(g.lastCluster - 1) * g.clusterBytes : 0;
+  const uint64_t medium = MediumBytes(volume);
+  const uint64_t mediumClusters =
+      medium == UINT64_MAX ? medium : (medium + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
+  if (bytes > clusters) bytes = clusters;
+  if (bytes > mediumClusters) bytes = mediumClusters;
+  return bytes;
 }

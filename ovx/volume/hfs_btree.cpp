@@ -69,13 +69,19 @@ void ReadNodeMap(HfsBTree* tree, const uint8_t* header) {
   }
 }
 
+// Records are visited only in the order of their offsets, each beginning
+// past the one before: offsets that repeat or point back at earlier records
+// would let one node's bytes yield many more records than it holds.
 void VisitLeaf(const uint8_t* node, HfsRecordVisitor visit, void* context) {
   if (node[kKindOffset] != kHfsLeafNode) return;
   const int16_t count = RecordCount(node);
+  const uint8_t* last = nullptr;
   for (int r = 0; r < count; ++r) {
     const uint8_t* record;
     unsigned length;
-    if (GetNodeRecord(node, r, &record, &length)) visit(context, record, length);
+    if (!GetNodeRecord(node, r, &record, &length) || (last && record <= last)) continue;
+    visit(context, record, length);
+    last = record;
   }
 }
 

@@ -168,6 +168,28 @@ TEST(FatReadEntryData, ChainsThatLoopOrEndOddlyStop) {
   CloseVolume(volume);
 }
 
+// The buffer a read asks for is bounded by what the medium can hold: a size
+// of 2 GB or more reads nothing and asks for nothing, and any other size for
+// no more than the data area's clusters.
+TEST(FatReadEntryData, BuffersAreBoundedByWhatTheMediumHolds) {
+  ScratchDir dir;
+  const FatParams p = Fat720KFloppy();
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, {FatDirEntry("HUGE    DAT", 0x20, 5, 0x80000000u),
+                               FatDirEntry("LARGE   DAT", 0x20, 5, 0x7FFFFFFFu)});
+  PutFatChain(image, p, false, {5, 6});
+  PutFatClusterBytes(image, p, 5, Bytes(1024, 5));
+  PutFatClusterBytes(image, p, 6, Bytes(1024, 6));
+  Volume* volume = OpenImageBytes(dir, "huge.img", image);
+  ASSERT_NE(nullptr, volume);
+  std::vector<DirEntry> root = ListEntries(volume, "");
+  EXPECT_EQ(0u, EntryDataBufferBytes(volume, &root[0]));
+  EXPECT_EQ(0u, ReadEntryBytes(volume, root[0]).size());
+  EXPECT_LE(EntryDataBufferBytes(volume, &root[1]), 720u * 1024);
+  EXPECT_EQ(Bytes(1024, 5) + Bytes(1024, 6), ReadEntryBytes(volume, root[1]));
+  CloseVolume(volume);
+}
+
 TEST(FatGeometry, ReservedSectorsRootSizeAndSixteenBitEntries) {
   ScratchDir dir;
   // Four reserved sectors before the first FAT, as current tools make them.

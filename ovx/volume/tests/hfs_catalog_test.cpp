@@ -260,6 +260,58 @@ TEST(HfsCatalog, AllocationBlockSizeUsesAll32Bits) {
   CloseVolume(volume);
 }
 
+// Records whose offsets point back into earlier records are not listed
+// again, so a node yields no more entries than its bytes hold; and a huge
+// allocation block makes a read ask for no more than the medium.
+TEST(HfsCatalog, OverlappingRecordsAndHugeBlocksStayWithinTheMedium) {
+  ScratchDir dir;
+  HfsLayout layout;
+  Bytes image = MakeHfsLayoutVolume(layout);
+  PutEmptyExtentsTree(image, layout);
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(2));
+  Bytes node = MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFolderRecord(2, "Once", 16)});
+  const size_t once = RecordOffset(node, 1);
+  // 20 records, all at the offset of the second.
+  node[10] = 0;
+  node[11] = 22;
+  for (int r = 1; r < 22; ++r) {
+    node[510 - 2 * r] = static_cast<uint8_t>(once >> 8);
+    node[511 - 2 * r] = static_cast<uint8_t>(once);
+  }
+  node[510 - 2 * 22] = 0x01;  // free space starts at 0x1A0
+  node[511 - 2 * 22] = 0xA0;
+  PutCatalogNode(image, layout, 1, node);
+  Volume* volume = OpenImageBytes(dir, "overlap.img", image);
+  ASSERT_NE(nullptr, volume);
+  ListEntries(volume, "");
+  EXPECT_EQ(2, volume->catalogCount);
+  EXPECT_EQ((Names{"Once"}), EntryNames(ListEntries(volume, "Disk:")));
+  CloseVolume(volume);
+
+  HfsLayout huge;
+  huge.blockBytes = 0x40000000;
+  huge.firstBlockSector = 4;
+  huge.catalogExtents = {0, 1};
+  huge.catalogBytes = 1024;
+  huge.extentsExtents = {0, 0};
+  huge.extentsBytes = 0;
+  image = MakeHfsLayoutVolume(huge);
+  HfsFileSpec file;
+  file.dataLength = 1;
+  file.dataExtents = {0, 1};
+  PutCatalogNode(image, huge, 0, MakeBTreeHeaderNode(2));
+  PutCatalogNode(image, huge, 1, MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFileRecord(2, "One", file)}));
+  volume = OpenImageBytes(dir, "huge.img", image);
+  ASSERT_NE(nullptr, volume);
+  ListEntries(volume, "");
+  const DirEntry one = EntryNamed(ListEntries(volume, "Disk:"), "One");
+  EXPECT_EQ(800u * 1024, EntryDataBufferBytes(volume, &one));
+  const Bytes data = ReadEntryBytes(volume, one);
+  ASSERT_FALSE(data.empty());
+  EXPECT_EQ(image[4 * 512], data[0]);
+  CloseVolume(volume);
+}
+
 TEST(HfsCatalog, CatalogInSeveralPiecesIsFollowedThroughItsExtents) {
   ScratchDir dir;
   HfsLayout layout;
