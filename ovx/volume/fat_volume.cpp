@@ -428,6 +428,8 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
         uint32_t n = rootTransferSectors - rootDone;
         if (n > kRootChunkSectors) n = kRootChunkSectors;
         if (!ReadSectors(volume, static_cast<int32_t>(g.rootSector + rootDone), static_cast<int32_t>(n), buffer)) {
+          // The chunks listed so far go too, from the catalog as from the count.
+          volume->catalogCount = 0;
           count = 0;
           break;
         }
@@ -456,7 +458,12 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
       // array together at the end.
       const int32_t first = volume->catalogCount;
       for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
-        if (at % kCatalogStepBytes == 0 && !CatalogRoom(volume, kCatalogStepBytes / kEntryBytes)) break;
+        // Out of memory the rest is neither listed nor noted, so the folder's
+        // sub-folders are not all known.
+        if (at % kCatalogStepBytes == 0 && !CatalogRoom(volume, kCatalogStepBytes / kEntryBytes)) {
+          plain = false;
+          break;
+        }
         DirEntry* entry = volume->catalog + volume->catalogCount;
         if (!EntryFromDirectory(buffer + at, entry, &stamps)) continue;
         if (entry->attributes & kDirEntryFolder) {
