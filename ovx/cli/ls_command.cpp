@@ -115,7 +115,7 @@ class ListingOutput {
     memcpy(at, stampText_, stampLength_);
     at += stampLength_;
     *at++ = '\n';
-    used_ = static_cast<size_t>(at - buffer_);
+    used_ = static_cast<size_t>(at - buffer_.data());
   }
 
   // The "FOLDER:" line heading the listing of a sub-folder.
@@ -125,11 +125,11 @@ class ListingOutput {
     at += path.size();
     *at++ = ':';
     *at++ = '\n';
-    used_ = static_cast<size_t>(at - buffer_);
+    used_ = static_cast<size_t>(at - buffer_.data());
   }
 
   void Flush() {
-    if (used_) fwrite(buffer_, 1, used_, out_);
+    if (used_) fwrite(buffer_.data(), 1, used_, out_);
     used_ = 0;
   }
 
@@ -138,8 +138,8 @@ class ListingOutput {
   static const size_t kLineBytesBesideName = 6 + 1 + 10 + 10 + 4 + 4 + 19 + 1;
 
   char* Room(size_t bytes) {
-    if (used_ + bytes > sizeof buffer_) Flush();
-    return buffer_ + used_;
+    if (used_ + bytes > buffer_.size()) Flush();
+    return buffer_.data() + used_;
   }
 
   FILE* out_;
@@ -148,7 +148,8 @@ class ListingOutput {
   FILETIME stamp_ = {};
   char stampText_[20];
   size_t stampLength_ = 0;
-  char buffer_[16 * 1024];
+  // Large, so that a whole listing leaves in few writes.
+  std::vector<char> buffer_ = std::vector<char>(256 * 1024);
 };
 
 void PrintListing(const DirEntry* entries, int count, ListingOutput* out) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "heap_array.h"
 #include "hfs_btree.h"
 #include "hfs_fork.h"
 #include "list_directory.h"
@@ -110,6 +111,16 @@ void ForEachChild(const Volume* volume, uint32_t folderId, Visit visit) {
   }
 }
 
+// The number of catalog entries whose parent is folderId, when the index
+// tells it; -1 otherwise.
+int32_t ChildCount(const Volume* volume, uint32_t folderId) {
+  if (!volume->catalogIndex || volume->catalogIndexCount != volume->catalogCount) return -1;
+  const uint64_t* begin = volume->catalogIndex;
+  const uint64_t* end = begin + volume->catalogIndexCount;
+  const uint64_t key = static_cast<uint64_t>(folderId) << 32;
+  return static_cast<int32_t>(std::lower_bound(begin, end, key + (uint64_t{1} << 32)) - std::lower_bound(begin, end, key));
+}
+
 int ReadCatalog(Volume* volume) {
   HfsVolumeInfo info;
   if (!ReadHfsVolumeInfo(volume, &info)) return 0;
@@ -188,9 +199,21 @@ int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
     volume->currentDirId = kTopFolderId;
   }
   if (!WalkTo(volume, path)) return kListingAbandoned;
+  // Room for the whole folder at once when its size is known; entry by entry otherwise.
+  const int32_t children = ChildCount(volume, volume->currentDirId);
+  bool room = false;
+  if (array && children > 0) {
+    void* block = *array;
+    room = ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(children)) != 0;
+    if (room) *array = static_cast<DirEntry*>(block);
+  }
   int count = 0;
   ForEachChild(volume, volume->currentDirId, [&](const DirEntry& entry) {
-    if (AppendEntry(array, &entry, count)) ++count;
+    if (room) {
+      (*array)[count++] = entry;
+    } else if (AppendEntry(array, &entry, count)) {
+      ++count;
+    }
     return true;
   });
   return count;
