@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "byte_order.h"
-#include "list_directory.h"
+#include "entry_append.h"
 #include "sector_transfer.h"
 #include "short_name.h"
 

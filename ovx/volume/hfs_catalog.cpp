@@ -7,7 +7,7 @@
 #include "heap_array.h"
 #include "hfs_btree.h"
 #include "hfs_fork.h"
-#include "list_directory.h"
+#include "entry_append.h"
 #include "mac_time.h"
 #include "sector_transfer.h"
 
