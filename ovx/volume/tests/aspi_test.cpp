@@ -47,8 +47,6 @@ FakeLayer LoadFakeLayer() {
   return layer;
 }
 
-uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
-
 // The execute-command block as the ASPI for Win32 interface lays it out,
 // written from its byte offsets: what every command must look like on receipt.
 Bytes ExecRequest(uint8_t hostAdapter, uint8_t target, uint8_t flags, uint32_t dataLength, uint32_t data,
