@@ -5,11 +5,13 @@
 #   make play       install what is missing, build, and start Grentix
 #   make sanitize   native tests under AddressSanitizer and UBSan
 #   make fuzz       every libFuzzer target for FUZZ_SECONDS each
+#   make fuzz-long  every libFuzzer target for FUZZ_RUNS executions each (by hand; hours)
 #   make wine-test  the Win32 tests under Wine (needs `make win32`)
 #   make bench      timings by hand: ovxcli ls -R against hls, mdir and 7-Zip; listing growth; copy as text
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
+FUZZ_RUNS ?= 10000000
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 # BUILD moves all trees elsewhere (for example to keep two checkouts apart).
@@ -18,7 +20,7 @@ NATIVE := $(BUILD)/native
 WIN32 := $(BUILD)/win32
 SANITIZE := $(BUILD)/sanitize
 
-.PHONY: all deps native win32 sanitize-build sanitize fuzz native-test wine-test test run play bench clean
+.PHONY: all deps native win32 sanitize-build sanitize fuzz fuzz-long native-test wine-test test run play bench clean
 
 all: native win32
 
@@ -46,6 +48,9 @@ sanitize: sanitize-build
 
 fuzz: sanitize-build
 	@tools/run-fuzzers $(SANITIZE) $(FUZZ_SECONDS)
+
+fuzz-long: sanitize-build
+	@tools/run-fuzzers $(SANITIZE) 0 $(FUZZ_RUNS)
 
 native-test: native
 	@echo "== native tests"

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "menu_disk.h"
 
@@ -20,6 +21,25 @@ void CopySourceLabel(int index, char label[kLabelLength + 1]) {
 
 bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9, in any case and with
+// any extension, name the platform's devices rather than files: writing to
+// one would look like success and leave no file.
+bool IsDeviceName(const char* name) {
+  char stem[5] = "";
+  size_t length = 0;
+  while (name[length] != '\0' && name[length] != '.' && length < 4) {
+    stem[length] = static_cast<char>(toupper(static_cast<unsigned char>(name[length])));
+    ++length;
+  }
+  if (name[length] != '\0' && name[length] != '.') return false;
+  stem[length] = '\0';
+  for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (strcmp(stem, device) == 0) return true;
+  }
+  return length == 4 && (strncmp(stem, "COM", 3) == 0 || strncmp(stem, "LPT", 3) == 0) && stem[3] >= '1' &&
+         stem[3] <= '9';
 }
 
 void PutWord(uint8_t* p, unsigned value) {
@@ -49,9 +69,10 @@ int ParseMenuSelection(const char* text) {
 void MakeOutputName(int index, char name[13]) {
   char label[kLabelLength + 1];
   CopySourceLabel(index, label);
-  // Only letters reach the name, so no separator, drive or device name can.
+  // Only letters reach the name, so no separator or drive can. All 18
+  // characters count: a zero byte among them ends only the printed label.
   int letters = 0;
-  for (int i = 0; label[i] != '\0' && letters < kMaxNameLetters; ++i) {
+  for (int i = 0; i < kLabelLength && letters < kMaxNameLetters; ++i) {
     if (IsAsciiLetter(label[i])) name[letters++] = label[i];
   }
   strcpy(name + letters, ".obj");
@@ -65,7 +86,16 @@ int ConvertMenuItem(FILE* image, int index, FILE* out) {
   MakeOutputName(index, outputName);
   fprintf(out, "\nCreating %s from %s\n", outputName, label);
 
-  FILE* output = fopen(outputName, "wb");
+  // The whole item is read before the output is created: the output may be
+  // the image itself, which creating it would empty. A count is one byte,
+  // so the item fits a fixed buffer.
+  static uint8_t data[255 * kSectorBytes];
+  const unsigned count = entry.sectorCount;
+  fseek(image, headerSize + kSectorBytes * (static_cast<long>(MenuStartSector(entry)) - 1),
+        SEEK_SET);
+  const size_t got = fread(data, 1, count * kSectorBytes, image);
+
+  FILE* output = IsDeviceName(outputName) ? nullptr : fopen(outputName, "wb");
   if (!output) {
     fputs("\n*** Couldn't create file ***\n", out);
     return 0;
@@ -73,27 +103,18 @@ int ConvertMenuItem(FILE* image, int index, FILE* out) {
 
   unsigned load = entry.loadHigh << 8 | entry.loadLow;
   unsigned run = entry.runHigh << 8 | entry.runLow;
-  unsigned count = entry.sectorCount;
   unsigned end = (load + kSectorBytes * count - 1) & 0xFFFF;
-
-  fseek(image, headerSize + kSectorBytes * (static_cast<long>(MenuStartSector(entry)) - 1),
-        SEEK_SET);
   uint8_t header[6] = {0xFF, 0xFF};
   PutWord(header + 2, load);
   PutWord(header + 4, end);
   fwrite(header, 1, sizeof header, output);
-
-  uint8_t sector[kSectorBytes];
-  for (unsigned i = 0; i < count; ++i) {
-    size_t got = fread(sector, 1, sizeof sector, image);
-    // Only bytes that came from the image are written: a truncated image
-    // leaves a truncated file and says so, rather than padding it.
-    fwrite(sector, 1, got, output);
-    if (got < sizeof sector) {
-      fclose(output);
-      fprintf(out, "\n*** Image ends inside the item: %s is incomplete ***\n", outputName);
-      return 0;
-    }
+  // Only bytes that came from the image are written: a truncated image
+  // leaves a truncated file and says so, rather than padding it.
+  fwrite(data, 1, got, output);
+  if (got < count * kSectorBytes) {
+    fclose(output);
+    fprintf(out, "\n*** Image ends inside the item: %s is incomplete ***\n", outputName);
+    return 0;
   }
 
   uint8_t vectors[12] = {0xE2, 0x02, 0xE3, 0x02, 0, 0, 0xE0, 0x02, 0xE1, 0x02, 0, 0};

@@ -139,6 +139,45 @@ TEST(ConvertMenuItem, CannotCreateTheOutputFile) {
   EXPECT_EQ(1, status);
 }
 
+// Names of the platform's devices are refused as files that could not be
+// made; all 18 characters of the name count, past a zero byte too.
+TEST(ConvertMenuItem, DeviceNamesAreRefusedAndZeroBytesDoNotEndTheName) {
+  ScratchDir dir;
+  const std::vector<MenuItemSpec> items = {
+      {"@@con", 20, 1, 0x2000, 0x2000},        {"@@NuL@@", 21, 1, 0x2000, 0x2000},
+      {"@@Aux", 22, 1, 0x2000, 0x2000},        {"@@prn", 23, 1, 0x2000, 0x2000},
+      {std::string("@@ab\0cd", 7), 24, 1, 0x2000, 0x2000}, {"@@coms", 25, 1, 0x2000, 0x2000},
+  };
+  const Bytes image = MakeMenuDisk(items, false);
+  for (const char* item : {"1", "2", "3", "4"}) {
+    int status = 0;
+    const std::string said = ConvertIn(dir, image, item, &status);
+    EXPECT_NE(std::string::npos, said.find("\n*** Couldn't create file ***\n")) << item << said;
+    EXPECT_EQ(1, status) << item;
+  }
+  EXPECT_EQ("\nCreating abcd.obj from ab\n", ConvertIn(dir, image, "5"));
+  EXPECT_TRUE(FileExists(dir.File("abcd.obj")));
+  EXPECT_EQ("\nCreating coms.obj from coms" + std::string(14, ' ') + "\n", ConvertIn(dir, image, "6"));
+}
+
+// An image that has the output's name is read before the output replaces it.
+TEST(ConvertMenuItem, AnOutputNamedAsTheImageIsWrittenFromWhatWasRead) {
+  ScratchDir dir;
+  const std::vector<MenuItemSpec> items = SampleItems();
+  const Bytes image = MakeMenuDisk(items, true);
+  WriteFileBytes(dir.File("blockzon.obj"), image);
+  FILE* out = fopen(dir.File("out.txt").c_str(), "wb");
+  int status;
+  {
+    CurrentDir inDir(dir.path());
+    const char* argv[] = {"KELVO2DOS", "blockzon.obj", "1"};
+    status = RunKelvo2Dos(3, argv, out);
+  }
+  fclose(out);
+  EXPECT_EQ(0, status) << ReadFileText(dir.File("out.txt"));
+  EXPECT_EQ(ExpectedLoadFile(image, true, items[0]), ReadFileBytes(dir.File("blockzon.obj")));
+}
+
 TEST(ConvertMenuItem, ImageEndingInsideTheItemWritesOnlyWhatWasRead) {
   ScratchDir dir;
   std::vector<MenuItemSpec> items = SampleItems();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "byte_order.h"
 #include "image_open.h"
 #include "list_directory.h"
 
@@ -9,41 +10,45 @@ char FolderSeparator(VolumeFormat format) {
   return format == FormatHfs || format == FormatMfs ? ':' : '\\';
 }
 
-int FolderPathFromArgument(VolumeFormat format, const char* argument, char* path) {
-  const char separator = FolderSeparator(format);
-  size_t length = strlen(argument);
-  const bool addSeparator = length > 0 && argument[length - 1] != separator && argument[length - 1] != '/';
-  if (length + (addSeparator ? 1 : 0) >= MAX_PATH) return 0;
-  for (size_t i = 0; i < length; ++i) path[i] = argument[i] == '/' ? separator : argument[i];
-  if (addSeparator) path[length++] = separator;
-  path[length] = '\0';
-  return 1;
+uint32_t FolderKey(const Volume* volume, const DirEntry& entry) {
+  return volume->format == FormatHfs ? entry.nodeId : ReadLE16(entry.location);
 }
 
-int ListExistingFolder(Volume* volume, const char* path, DirEntry** array) {
+int ListArgumentFolder(Volume* volume, const char* argument, DirEntry** array, char* path, uint32_t* key) {
   // A listing does not tell an empty folder from a path it could not follow,
   // so each name is looked up in the listing of the folder above it.
   const char separator = FolderSeparator(volume->format);
-  char walked[MAX_PATH] = "";
-  size_t walkedLength = 0;
+  const bool slashSeparates = !strchr(argument, separator);
+  size_t pathLength = 0;
+  path[0] = '\0';
+  *key = kTopFolderKey;
   int count = ListDirectory(volume, "", array);
-  while (path[walkedLength] != '\0') {
-    const char* name = path + walkedLength;
-    const char* end = strchr(name, separator);
-    if (!end) return -1;
-    const size_t nameLength = static_cast<size_t>(end - name);
-    bool found = false;
-    for (int i = 0; i < count && !found; ++i) {
+  const char* rest = argument;
+  while (*rest != '\0') {
+    int found = -1;
+    size_t foundLength = 0;
+    for (int i = 0; i < count; ++i) {
       const DirEntry& entry = (*array)[i];
-      found = (entry.attributes & kDirEntryFolder) && strlen(entry.name) == nameLength &&
-              memcmp(entry.name, name, nameLength) == 0 && strcmp(entry.name, ".") != 0 &&
-              strcmp(entry.name, "..") != 0;
+      const size_t length = strlen(entry.name);
+      if (!(entry.attributes & kDirEntryFolder) || length <= foundLength || strcmp(entry.name, ".") == 0 ||
+          strcmp(entry.name, "..") == 0 || strncmp(rest, entry.name, length) != 0) {
+        continue;
+      }
+      const char after = rest[length];
+      if (after == '\0' || after == separator || (slashSeparates && after == '/')) {
+        found = i;
+        foundLength = length;
+      }
     }
-    if (!found) return -1;
-    memcpy(walked + walkedLength, name, nameLength + 1);
-    walkedLength += nameLength + 1;
-    walked[walkedLength] = '\0';
-    count = ListDirectory(volume, walked, array);
+    if (found < 0 || pathLength + foundLength + 1 >= MAX_PATH) return -1;
+    memcpy(path + pathLength, rest, foundLength);
+    pathLength += foundLength;
+    path[pathLength++] = separator;
+    path[pathLength] = '\0';
+    *key = FolderKey(volume, (*array)[found]);
+    rest += foundLength;
+    if (*rest != '\0') ++rest;
+    count = ListDirectory(volume, path, array);
   }
   return count;
 }
@@ -59,9 +64,7 @@ int OpenFolderOrReport(const char* image, const char* folder, OpenedFolder* open
   } else if (!opened->listing) {
     fprintf(err, "ovxcli: out of memory\n");
   } else {
-    if (FolderPathFromArgument(opened->volume->format, folder, opened->path)) {
-      opened->count = ListExistingFolder(opened->volume, opened->path, &opened->listing);
-    }
+    opened->count = ListArgumentFolder(opened->volume, folder, &opened->listing, opened->path, &opened->key);
     if (opened->count >= 0) return 1;
     fprintf(err, "ovxcli: no such folder: %s\n", folder);
   }

@@ -1,7 +1,7 @@
 // FOLDER arguments of ovxcli: written in the volume's own syntax (HFS
 // Disk:Letters:, FAT GAMES\OLD\), with '/' accepted for the separator and
-// the last separator added when missing; and finding named entries in the
-// listings of a volume.
+// the last separator left out, resolved against the folders the volume
+// really holds, so that a name with '/' in it stays whole.
 #pragma once
 #include <cstdio>
 
@@ -11,14 +11,20 @@
 // The folder separator of the format: ':' for the Macintosh formats, '\' otherwise.
 char FolderSeparator(VolumeFormat format);
 
-// Writes the folder path for argument into path (MAX_PATH bytes). Returns 1;
-// 0 when it does not fit.
-int FolderPathFromArgument(VolumeFormat format, const char* argument, char* path);
+// What tells folders apart within one walk: the HFS folder id, the FAT first
+// cluster. kTopFolderKey stands for the top (HFS: the parent of the root
+// folder; FAT: the root directory).
+enum { kTopFolderKey = 0xFFFFFFFFu };
+uint32_t FolderKey(const Volume* volume, const DirEntry& entry);
 
-// Lists the folder at path into *array when every name on the way is a
-// folder of the listing above it. Returns the count, or -1 when the path
-// names no folder.
-int ListExistingFolder(Volume* volume, const char* path, DirEntry** array);
+// Resolves argument name by name against the listing of each folder on the
+// way and lists the folder it names into *array. At each step the longest
+// folder name that the rest of argument begins with, followed by the
+// separator, '/' or the end, is taken; '/' separates only when argument does
+// not hold the volume's own separator. Writes the folder's path in the
+// volume's syntax to path (MAX_PATH bytes) and its key to *key. Returns the
+// count, or -1 when argument names no folder.
+int ListArgumentFolder(Volume* volume, const char* argument, DirEntry** array, char* path, uint32_t* key);
 
 // An image opened for ls and cat with the listing of one of its folders.
 struct OpenedFolder {
@@ -26,6 +32,7 @@ struct OpenedFolder {
   DirEntry* listing;  // process heap, grown by ListDirectory
   int count;
   char path[MAX_PATH];  // the folder in the volume's own syntax
+  uint32_t key;         // FolderKey of the folder
 };
 
 // Opens image and lists folder (an argument as the user wrote it). Returns

@@ -1,7 +1,9 @@
 #include "ls_command.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -113,7 +115,7 @@ class ListingOutput {
     memcpy(at, stampText_, stampLength_);
     at += stampLength_;
     *at++ = '\n';
-    used_ = static_cast<size_t>(at - buffer_);
+    used_ = static_cast<size_t>(at - buffer_.data());
   }
 
   // The "FOLDER:" line heading the listing of a sub-folder.
@@ -123,11 +125,11 @@ class ListingOutput {
     at += path.size();
     *at++ = ':';
     *at++ = '\n';
-    used_ = static_cast<size_t>(at - buffer_);
+    used_ = static_cast<size_t>(at - buffer_.data());
   }
 
   void Flush() {
-    if (used_) fwrite(buffer_, 1, used_, out_);
+    if (used_) fwrite(buffer_.data(), 1, used_, out_);
     used_ = 0;
   }
 
@@ -136,8 +138,8 @@ class ListingOutput {
   static const size_t kLineBytesBesideName = 6 + 1 + 10 + 10 + 4 + 4 + 19 + 1;
 
   char* Room(size_t bytes) {
-    if (used_ + bytes > sizeof buffer_) Flush();
-    return buffer_ + used_;
+    if (used_ + bytes > buffer_.size()) Flush();
+    return buffer_.data() + used_;
   }
 
   FILE* out_;
@@ -146,38 +148,59 @@ class ListingOutput {
   FILETIME stamp_ = {};
   char stampText_[20];
   size_t stampLength_ = 0;
-  char buffer_[16 * 1024];
+  // Large, so that a whole listing leaves in few writes.
+  std::vector<char> buffer_ = std::vector<char>(256 * 1024);
 };
 
 void PrintListing(const DirEntry* entries, int count, ListingOutput* out) {
   for (int i = 0; i < count; ++i) out->Entry(entries[i]);
 }
 
+// One recursive listing: each folder is listed once, however the volume's
+// folders point back at one another, and the walk ends once it has listed
+// more entries than the image could hold (each takes at least 16 bytes of
+// it), as only overlapping folders could make it.
+struct Walk {
+  Volume* volume;
+  char separator;
+  std::unordered_set<uint32_t> listed;  // FolderKey of every folder listed or waiting
+  std::vector<std::string> stack;       // paths waiting, the next on top
+  uint64_t entries;
+  uint64_t entryBound;
+};
+
 // Puts the paths of the sub-folders among entries on the stack, last first,
-// so that they come off it in listing order.
-void PushSubFolders(const std::string& path, char separator, const DirEntry* entries, int count,
-                    std::vector<std::string>* stack) {
-  for (int i = count - 1; i >= 0; --i) {
-    if (IsDescendable(entries[i])) stack->push_back(path + entries[i].name + separator);
+// so that they come off it in listing order; a folder met before is left out.
+void PushSubFolders(Walk* walk, const std::string& path, const DirEntry* entries, int count) {
+  const size_t waiting = walk->stack.size();
+  for (int i = 0; i < count; ++i) {
+    if (IsDescendable(entries[i]) && walk->listed.insert(FolderKey(walk->volume, entries[i])).second) {
+      walk->stack.push_back(path + entries[i].name + walk->separator);
+    }
   }
+  std::reverse(walk->stack.begin() + static_cast<std::ptrdiff_t>(waiting), walk->stack.end());
 }
 
 // Lists every sub-folder below the folder just listed, depth first, each
-// headed by its path and ':'.
-void ListSubFolders(Volume* volume, const std::string& path, const DirEntry* entries, int count, DirEntry** listing,
-                    ListingOutput* out) {
-  const char separator = FolderSeparator(volume->format);
-  std::vector<std::string> stack;
-  PushSubFolders(path, separator, entries, count, &stack);
-  while (!stack.empty()) {
-    const std::string folder = std::move(stack.back());
-    stack.pop_back();
+// headed by its path and ':'. Returns false when the bound ended the walk.
+bool ListSubFolders(const OpenedFolder& opened, DirEntry** listing, ListingOutput* out) {
+  Walk walk = {opened.volume, FolderSeparator(opened.volume->format), {}, {}, 0, 0};
+  walk.entryBound = MediumBytes(opened.volume) / 16;
+  walk.listed.insert(opened.key);
+  walk.entries = static_cast<uint64_t>(opened.count);
+  PushSubFolders(&walk, opened.path, opened.listing, opened.count);
+  while (!walk.stack.empty()) {
+    const std::string folder = std::move(walk.stack.back());
+    walk.stack.pop_back();
     if (folder.size() >= MAX_PATH) continue;
     out->Heading(folder);
-    const int folderCount = ListDirectory(volume, folder.c_str(), listing);
+    const int folderCount = ListDirectory(walk.volume, folder.c_str(), listing);
+    walk.entries += static_cast<uint64_t>(folderCount);
+    if (walk.entries > walk.entryBound) return false;
     PrintListing(*listing, folderCount, out);
-    PushSubFolders(folder, separator, *listing, folderCount, &stack);
+    PushSubFolders(&walk, folder, *listing, folderCount);
   }
+  return true;
 }
 
 }  // namespace
@@ -192,11 +215,16 @@ int RunLsCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
   if (argc < 1 || argc > 2) return kExitUsage;
   OpenedFolder opened;
   if (!OpenFolderOrReport(argv[0], argc == 2 ? argv[1] : "", &opened, err)) return kExitFailure;
+  bool whole = true;
   {
     ListingOutput output(out);  // writes what it holds when it goes
     PrintListing(opened.listing, opened.count, &output);
-    if (recursive) ListSubFolders(opened.volume, opened.path, opened.listing, opened.count, &opened.listing, &output);
+    if (recursive) whole = ListSubFolders(opened, &opened.listing, &output);
   }
   CloseFolder(&opened);
+  if (!whole) {
+    fprintf(err, "ovxcli: listing stopped: the folders of %s hold more entries than it can\n", argv[0]);
+    return kExitFailure;
+  }
   return kExitOk;
 }

@@ -113,11 +113,13 @@ int BarPosition(int x) {
   return bar;
 }
 
+// Cleared first: releasing the capture sends WM_CAPTURECHANGED, which must
+// then find no drag to end.
 void EndDrag() {
-  ReleaseCapture();
-  ReleaseDC(explorer.mainWindow, explorer.dragDC);
   explorer.dragging = 0;
+  ReleaseDC(explorer.mainWindow, explorer.dragDC);
   explorer.dragDC = nullptr;
+  if (GetCapture() == explorer.mainWindow) ReleaseCapture();
 }
 
 Answer OnButtonDown(int x) {
@@ -155,6 +157,14 @@ Answer OnButtonUp(int x) {
 
 Answer OnKeyDown(WPARAM key) {
   if (key != VK_ESCAPE || !explorer.dragging) return NotHandled();
+  DrawBar();
+  EndDrag();
+  return Handled(0);
+}
+
+// Another window took the mouse: the drag ends as with Escape.
+Answer OnCaptureChanged(HWND newOwner) {
+  if (!explorer.dragging || newOwner == explorer.mainWindow) return NotHandled();
   DrawBar();
   EndDrag();
   return Handled(0);
@@ -240,6 +250,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONDOWN:          answer = OnButtonDown(GET_X_LPARAM(lParam)); break;
     case WM_MOUSEMOVE:            answer = OnMouseMove(GET_X_LPARAM(lParam)); break;
     case WM_LBUTTONUP:            answer = OnButtonUp(GET_X_LPARAM(lParam)); break;
+    case WM_CAPTURECHANGED:       answer = OnCaptureChanged(reinterpret_cast<HWND>(lParam)); break;
     case UM_AFTER_CREATE:         answer = OnAfterCreate(); break;
     case UM_DROP_QUERY:           answer = Handled(1); break;
     case UM_DROP_PATHS:           answer = HandleDropPaths(reinterpret_cast<PathList*>(lParam)); break;

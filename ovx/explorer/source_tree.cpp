@@ -115,8 +115,9 @@ SourceClass GetSourceClass(int index) {
 int GetSourceCaption(int index, char* buffer, int size) {
   const SourceClass sourceClass = GetSourceClass(index);
   if (sourceClass == SourceNone) return 0;
+  // A text longer than the buffer is shortened like every other caption, so
+  // that the node is still made and the nodes after it too.
   const char* text = explorer.sourceTable.sources[index];
-  if (static_cast<int>(strlen(text)) > size) return 0;
   const char* prefix = "";
   if (sourceClass == SourceLogicalDrive) prefix = "MSDOS files on ";
   if (sourceClass == SourceImage) prefix = "Disk image ";

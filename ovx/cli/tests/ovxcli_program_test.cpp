@@ -118,6 +118,12 @@ TEST(OvxcliInfo, ImagesMadeByHfsutilsAndDosfstools) {
 #endif
 
 
+Bytes Joined(const std::vector<Bytes>& parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 // Bytes that text mode would change: LF, CR, Ctrl-Z, zero, high bytes.
 Bytes Awkward(size_t length) {
   const uint8_t kBytes[] = {'\n', '\r', 0x1A, 0x00, 0xFF, 'A', '\r', '\n', 0x80};
@@ -246,6 +252,98 @@ TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
     EXPECT_EQ("", run.err) << c.arguments;
     EXPECT_EQ(std::string(c.expected.begin(), c.expected.end()), run.out) << c.arguments;
   }
+}
+
+TEST(OvxcliLsCat, NamesHoldingSlashesAreTheVolumesOwn) {
+  HfsLayout layout;
+  Bytes image = MakeHfsLayoutVolume(layout);
+  PutEmptyExtentsTree(image, layout);
+  HfsFileSpec file;
+  file.fileId = 20;
+  file.dataLength = 5;
+  file.dataExtents = {40, 1};
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(2));
+  PutCatalogNode(image, layout, 1,
+                 MakeBTreeNode(0xFF, {HfsFolderRecord(1, "HFS - GS/OS", 2), HfsFolderRecord(2, "A/B", 16),
+                                      HfsFolderRecord(2, "A", 17), HfsFileRecord(16, "x/y", file)}));
+  PutForkBytes(image, layout, {40, 1}, 0, Bytes{'h', 'e', 'l', 'l', 'o'});
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("gsos.img"), image));
+  const std::string inside = ConsoleText("x/y\t-\t5\t5\tTEXT\tttxt\t1904-01-01 00:00:00\n");
+  // The longest name that fits wins, and ':' in the argument makes every '/' part of a name.
+  for (const char* folder : {"\"HFS - GS/OS/A/B\"", "\"HFS - GS/OS:A/B\"", "\"HFS - GS/OS:A/B:\"", "\"HFS - GS/OS/A/B/\""}) {
+    ProgramRun run = RunOvxcli(dir, std::string("ls gsos.img ") + folder);
+    EXPECT_EQ(0, run.status) << folder << run.err;
+    EXPECT_EQ(inside, run.out) << folder;
+  }
+  ProgramRun run = RunOvxcli(dir, "ls gsos.img \"HFS - GS/OS\"");
+  EXPECT_EQ(ConsoleText("A/B\td\t0\t0\t-\t-\t1904-01-01 00:00:00\nA\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"), run.out);
+  run = RunOvxcli(dir, "ls gsos.img \"HFS - GS/OS:A:B\"");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(ConsoleText("ovxcli: no such folder: HFS - GS/OS:A:B\n"), run.err);
+  run = RunOvxcli(dir, "cat gsos.img \"HFS - GS/OS/A/B\" x/y");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ("hello", run.out);
+  run = RunOvxcli(dir, "ls -R gsos.img");
+  EXPECT_EQ(ConsoleText("HFS - GS/OS\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"
+                        "HFS - GS/OS::\n"
+                        "A/B\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"
+                        "A\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"
+                        "HFS - GS/OS:A/B::\n") + inside + ConsoleText("HFS - GS/OS:A::\n"),
+            run.out);
+}
+
+// Folders that point back at an ancestor are listed once; folders that share
+// their clusters end the walk once it has listed more than the image holds.
+TEST(OvxcliLs, RecursionListsEachFolderOnceAndStopsOnOverlappingFolders) {
+  ScratchDir dir;
+  HfsLayout layout;
+  Bytes mac = MakeHfsLayoutVolume(layout);
+  PutEmptyExtentsTree(mac, layout);
+  PutCatalogNode(mac, layout, 0, MakeBTreeHeaderNode(2));
+  PutCatalogNode(mac, layout, 1,
+                 MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFolderRecord(2, "Back", 2),
+                                      HfsFolderRecord(2, "Sub", 16), HfsFolderRecord(16, "Up", 2)}));
+  ASSERT_TRUE(WriteFileBytes(dir.File("mac.img"), mac));
+  ProgramRun run = RunOvxcli(dir, "ls -R mac.img");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(ConsoleText("Disk\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"
+                        "Disk::\n"
+                        "Back\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"
+                        "Sub\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"
+                        "Disk:Sub::\n"
+                        "Up\td\t0\t0\t-\t-\t1904-01-01 00:00:00\n"),
+            run.out);
+
+  const FatParams p = Fat720KFloppy();
+  Bytes dos = MakeFatVolume(p);
+  PutFatRootEntries(dos, p, {FatDirEntry("LOOP       ", 0x10, 2, 0)});
+  PutFatClusterBytes(dos, p, 2, Joined({FatDirEntry("SELF       ", 0x10, 2, 0), FatDirEntry("TWIN       ", 0x10, 2, 0)}));
+  PutFatChain(dos, p, false, {2});
+  ASSERT_TRUE(WriteFileBytes(dir.File("loop.img"), dos));
+  run = RunOvxcli(dir, "ls -R loop.img");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(ConsoleText("LOOP\td\t0\t0\t-\t-\t-\n"
+                        "LOOP\\:\n"
+                        "SELF\td\t0\t0\t-\t-\t-\n"
+                        "TWIN\td\t0\t0\t-\t-\t-\n"),
+            run.out);
+
+  // Four folders whose chains run into one of 512 clusters full of entries:
+  // 65,536 entries, where the image holds room for 46,080.
+  Bytes shared = MakeFatVolume(p);
+  PutFatRootEntries(shared, p, {FatDirEntry("A          ", 0x10, 2, 0), FatDirEntry("B          ", 0x10, 3, 0),
+                                FatDirEntry("C          ", 0x10, 4, 0), FatDirEntry("D          ", 0x10, 5, 0)});
+  std::vector<uint32_t> chain;
+  for (uint32_t c = 6; c < 6 + 512; ++c) chain.push_back(c);
+  PutFatChain(shared, p, false, chain);
+  for (uint32_t c = 2; c < 6; ++c) PutFatEntry(shared, p, false, c, 6);
+  const Bytes files = Joined(std::vector<Bytes>(32, FatDirEntry("F       TXT", 0x20, 0, 0)));
+  for (uint32_t c : chain) PutFatClusterBytes(shared, p, c, files);
+  ASSERT_TRUE(WriteFileBytes(dir.File("shared.img"), shared));
+  run = RunOvxcli(dir, "ls -R shared.img");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(ConsoleText("ovxcli: listing stopped: the folders of shared.img hold more entries than it can\n"), run.err);
 }
 
 TEST(OvxcliLsCat, FailuresAndUsage) {

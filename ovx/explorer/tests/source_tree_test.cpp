@@ -191,13 +191,17 @@ TEST_F(ExplorerWindow, DroppedImagesBecomeNodesInDropOrderAndTheLastIsSelected) 
 }
 
 TEST_F(ExplorerWindow, LongImagePathsAndDeepFoldersAreShortenedInCaptionAndTitle) {
-  const std::string path = "C:\\" + std::string(240, 'd') + "\\image.dsk";  // 257 characters
-  UseTable({"C:\\", path}, 1, 1, 1);
+  const std::string path = "C:\\" + std::string(246, 'd') + "\\image.dsk";  // 259 characters
+  UseTable({"C:\\", path, "C:\\after.img"}, 1, 1, 1);
   const std::string caption = Caption(1);
   EXPECT_EQ(255u, caption.size());
   EXPECT_EQ("Disk image C:\\", caption.substr(0, 14));
   EXPECT_EQ("\\image.dsk", caption.substr(caption.size() - 10));
   EXPECT_NE(std::string::npos, caption.find("..."));
+  // Its node is made, and the nodes after it too.
+  ClearTree();
+  ASSERT_EQ(1, InsertMissingSourceNodes());
+  EXPECT_EQ((std::vector<std::string>{"MSDOS files on C:\\", caption, "Disk image C:\\after.img"}), NodeTexts());
 
   lstrcpynA(explorer.sourceCaption, caption.c_str(), sizeof explorer.sourceCaption);
   explorer.folderPath[0] = '\0';

@@ -47,8 +47,6 @@ FakeLayer LoadFakeLayer() {
   return layer;
 }
 
-uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
-
 // The execute-command block as the ASPI for Win32 interface lays it out,
 // written from its byte offsets: what every command must look like on receipt.
 Bytes ExecRequest(uint8_t hostAdapter, uint8_t target, uint8_t flags, uint32_t dataLength, uint32_t data,
@@ -98,11 +96,16 @@ class AspiTest : public ::testing::Test {
     return requests;
   }
   // The bytes of the execute-command blocks received since the last call.
+  // Every command's data goes through room right after its own block, never
+  // the caller's buffer; that pointer is checked here and given as 0.
   std::vector<Bytes> NewBlocks() {
     std::vector<Bytes> blocks;
     std::vector<FakeAspiRequest> requests = Requests();
     for (size_t i = seen_; i < requests.size(); ++i) {
       blocks.emplace_back(requests[i].bytes, requests[i].bytes + requests[i].size);
+      if (requests[i].size != 80) continue;
+      EXPECT_EQ(requests[i].address + 80, ReadLE32(requests[i].bytes + 16)) << "request " << i;
+      PutLE32(blocks.back(), 16, 0);
     }
     seen_ = requests.size();
     return blocks;
@@ -212,7 +215,7 @@ TEST_F(AspiTest, ReadAndWriteChooseTheirFormByAddressCountAndBlockLength) {
   EXPECT_EQ(103u, SectorNumberAt(data.data() + 3 * 512));
   std::vector<Bytes> blocks = NewBlocks();
   ASSERT_EQ(1u, blocks.size());
-  EXPECT_EQ(ExecRequest(0, 1, 0x08, 2048, Address(data.data()), Bytes({0x08, 0x00, 0x00, 0x64, 0x04, 0x00})), blocks[0]);
+  EXPECT_EQ(ExecRequest(0, 1, 0x08, 2048, 0, Bytes({0x08, 0x00, 0x00, 0x64, 0x04, 0x00})), blocks[0]);
 
   // 255 blocks still fit the one-byte count; 256 and more take READ(10).
   ASSERT_NE(0, AspiRead(0, 1, 0x1234, 255, data.data(), 512));
@@ -220,9 +223,9 @@ TEST_F(AspiTest, ReadAndWriteChooseTheirFormByAddressCountAndBlockLength) {
   EXPECT_EQ(265u, SectorNumberAt(data.data() + 255 * 512));
   blocks = NewBlocks();
   ASSERT_EQ(2u, blocks.size());
-  EXPECT_EQ(ExecRequest(0, 1, 0x08, 255 * 512, Address(data.data()), Bytes({0x08, 0x00, 0x12, 0x34, 0xFF, 0x00})),
+  EXPECT_EQ(ExecRequest(0, 1, 0x08, 255 * 512, 0, Bytes({0x08, 0x00, 0x12, 0x34, 0xFF, 0x00})),
             blocks[0]);
-  EXPECT_EQ(ExecRequest(0, 1, 0x08, 256 * 512, Address(data.data()),
+  EXPECT_EQ(ExecRequest(0, 1, 0x08, 256 * 512, 0,
                         Bytes({0x28, 0, 0x00, 0x00, 0x00, 0x0A, 0, 0x01, 0x00, 0})),
             blocks[1]);
 
@@ -232,9 +235,9 @@ TEST_F(AspiTest, ReadAndWriteChooseTheirFormByAddressCountAndBlockLength) {
   ASSERT_NE(0, AspiWrite(0, 1, 1000, 300, written.data(), 512));
   blocks = NewBlocks();
   ASSERT_EQ(2u, blocks.size());
-  EXPECT_EQ(ExecRequest(0, 1, 0x10, 1024, Address(written.data()), Bytes({0x0A, 0x00, 0x00, 0x07, 0x02, 0x00})),
+  EXPECT_EQ(ExecRequest(0, 1, 0x10, 1024, 0, Bytes({0x0A, 0x00, 0x00, 0x07, 0x02, 0x00})),
             blocks[0]);
-  EXPECT_EQ(ExecRequest(0, 1, 0x10, 300 * 512, Address(written.data()),
+  EXPECT_EQ(ExecRequest(0, 1, 0x10, 300 * 512, 0,
                         Bytes({0x2A, 0, 0x00, 0x00, 0x03, 0xE8, 0, 0x01, 0x2C, 0})),
             blocks[1]);
   Bytes image = ReadFileBytes(path);
@@ -248,10 +251,10 @@ TEST_F(AspiTest, ReadAndWriteChooseTheirFormByAddressCountAndBlockLength) {
   EXPECT_EQ(65537u, SectorNumberAt(large.data() + 65536u * 512));
   blocks = NewBlocks();
   ASSERT_EQ(2u, blocks.size());
-  EXPECT_EQ(ExecRequest(0, 1, 0x08, 65535u * 512, Address(large.data()),
+  EXPECT_EQ(ExecRequest(0, 1, 0x08, 65535u * 512, 0,
                         Bytes({0x28, 0, 0x00, 0x00, 0x00, 0x01, 0, 0xFF, 0xFF, 0})),
             blocks[0]);
-  EXPECT_EQ(ExecRequest(0, 1, 0x08, 1024, Address(large.data() + 65535u * 512),
+  EXPECT_EQ(ExecRequest(0, 1, 0x08, 1024, 0,
                         Bytes({0x08, 0x01, 0x00, 0x00, 0x02, 0x00})),
             blocks[1]);
 
@@ -287,8 +290,8 @@ TEST_F(AspiTest, AddressesFrom2097152TakeTheTenByteForm) {
   EXPECT_EQ(1u, SectorNumberAt(data.data() + 512));
   std::vector<Bytes> blocks = NewBlocks();
   ASSERT_EQ(2u, blocks.size());
-  EXPECT_EQ(ExecRequest(0, 1, 0x08, 512, Address(data.data()), Bytes({0x08, 0x1F, 0xFF, 0xFF, 0x01, 0x00})), blocks[0]);
-  EXPECT_EQ(ExecRequest(0, 1, 0x08, 1024, Address(data.data()),
+  EXPECT_EQ(ExecRequest(0, 1, 0x08, 512, 0, Bytes({0x08, 0x1F, 0xFF, 0xFF, 0x01, 0x00})), blocks[0]);
+  EXPECT_EQ(ExecRequest(0, 1, 0x08, 1024, 0,
                         Bytes({0x28, 0, 0x00, 0x20, 0x00, 0x00, 0, 0x00, 0x02, 0})),
             blocks[1]);
 }
@@ -347,7 +350,7 @@ TEST_F(AspiTest, ReadOnlyVolumesSendNoWrite) {
     } else {
       EXPECT_NE(0, written);
       ASSERT_EQ(1u, blocks.size());
-      EXPECT_EQ(ExecRequest(0, 1, 0x10, 512, Address(data.data()), Bytes({0x0A, 0, 0, 5, 1, 0})), blocks[0]);
+      EXPECT_EQ(ExecRequest(0, 1, 0x10, 512, 0, Bytes({0x0A, 0, 0, 5, 1, 0})), blocks[0]);
       const Bytes image = ReadFileBytes(path);
       EXPECT_EQ(data, Bytes(image.begin() + 5 * 512, image.begin() + 6 * 512));
     }
@@ -481,6 +484,22 @@ TEST_F(AspiTest, CommandsThatNeverCompleteFailAfterTheWaitLimit) {
   }
   EXPECT_EQ(0x12, requests[0].bytes[48]);
   EXPECT_EQ(0x08, requests[2].bytes[48]);
+}
+
+// A command that neither completes nor can be aborted may still be written
+// to by the layer later: never into the caller's buffer.
+TEST_F(AspiTest, ALateCompletionNeverWritesIntoTheCallersBuffer) {
+  AddDevice(0, 5, FakeAspiLate, MakeNumberedSectors(16));
+  AddDevice(0, 6, FakeAspiDisk, MakeNumberedSectors(16));
+  ASSERT_EQ(1, LoadAspi());
+  aspiWaitLimitMs = 200;
+  Bytes given(512, 0xEE);
+  EXPECT_EQ(0, AspiRead(0, 5, 2, 1, given.data(), 512));
+  Bytes next(512);
+  EXPECT_NE(0, AspiRead(0, 6, 3, 1, next.data(), 512));  // the layer completes the first one now
+  EXPECT_EQ(Bytes(512, 0), given);
+  const Bytes disk = MakeNumberedSectors(16);
+  EXPECT_EQ(Bytes(disk.begin() + 3 * 512, disk.begin() + 4 * 512), next);
 }
 
 // LoadAspi through stand-ins for the platform's library calls.

@@ -23,6 +23,7 @@ int deviceCount;
 int adapterCount;
 DWORD completionDelayMs;
 std::vector<FakeAspiRequest> requests;
+SRB_ExecSCSICmd* lateRequest;  // the command a FakeAspiLate device completes at the next one
 
 uint32_t BlockLength(const Device& device) { return device.kind == FakeAspiCdrom ? 2048 : 512; }
 
@@ -175,9 +176,17 @@ DWORD __cdecl SendASPI32Command(void* block) {
   }
   SRB_ExecSCSICmd* request = static_cast<SRB_ExecSCSICmd*>(block);
   Log(block, sizeof *request);
+  if (lateRequest) {
+    memset(lateRequest->SRB_BufPointer, 0xAB, lateRequest->SRB_BufLen);
+    lateRequest->SRB_Status = SS_COMP;
+    lateRequest = nullptr;
+  }
   request->SRB_Status = SS_PENDING;
   const Device* device = FindDevice(request->SRB_HaId, request->SRB_Target);
-  if (device && device->kind == FakeAspiStalled && request->SRB_HaId < adapterCount) return SS_PENDING;
+  if (device && (device->kind == FakeAspiStalled || device->kind == FakeAspiLate) && request->SRB_HaId < adapterCount) {
+    if (device->kind == FakeAspiLate) lateRequest = request;
+    return SS_PENDING;
+  }
   if (completionDelayMs == 0) {
     Complete(request);
     return request->SRB_Status;
@@ -198,6 +207,7 @@ void __cdecl FakeAspiReset(int adapters, uint32_t delayMs) {
   adapterCount = adapters;
   completionDelayMs = delayMs;
   requests.clear();
+  lateRequest = nullptr;
 }
 
 int __cdecl FakeAspiAddDevice(int hostAdapter, int target, int kind, const char* imagePath) {

@@ -11,6 +11,8 @@ enum FakeAspiDeviceKind {
   FakeAspiCdrom = 1,       // 2,048-byte blocks
   FakeAspiNoCapacity = 2,  // answers INQUIRY, fails READ CAPACITY; 512-byte blocks otherwise
   FakeAspiStalled = 3,     // takes every command and never completes it
+  FakeAspiLate = 4,        // as stalled, but when the next command comes it fills the
+                           // data of the one before with 0xAB and completes it
 };
 
 struct FakeAspiRequest {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "file_system_builders.h"
@@ -165,6 +166,89 @@ TEST(FatReadEntryData, ChainsThatLoopOrEndOddlyStop) {
   EXPECT_EQ(Bytes(1024, 5) + Bytes(1024, 6), ReadEntryBytes(volume, EntryNamed(root, "LOOP.DAT")));
   EXPECT_EQ((Names{"INSIDE.TXT"}), EntryNames(ListEntries(volume, "LOOPDIR\\")));
   EXPECT_EQ(1024u, ReadEntryBytes(volume, EntryNamed(root, "ENDS.DAT")).size());
+  CloseVolume(volume);
+}
+
+// The buffer a read asks for is bounded by what the medium can hold: a size
+// of 2 GB or more reads nothing and asks for nothing, and any other size for
+// no more than the data area's clusters.
+TEST(FatReadEntryData, BuffersAreBoundedByWhatTheMediumHolds) {
+  ScratchDir dir;
+  const FatParams p = Fat720KFloppy();
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, {FatDirEntry("HUGE    DAT", 0x20, 5, 0x80000000u),
+                               FatDirEntry("LARGE   DAT", 0x20, 5, 0x7FFFFFFFu)});
+  PutFatChain(image, p, false, {5, 6});
+  PutFatClusterBytes(image, p, 5, Bytes(1024, 5));
+  PutFatClusterBytes(image, p, 6, Bytes(1024, 6));
+  Volume* volume = OpenImageBytes(dir, "huge.img", image);
+  ASSERT_NE(nullptr, volume);
+  std::vector<DirEntry> root = ListEntries(volume, "");
+  EXPECT_EQ(0u, EntryDataBufferBytes(volume, &root[0]));
+  EXPECT_EQ(0u, ReadEntryBytes(volume, root[0]).size());
+  EXPECT_LE(EntryDataBufferBytes(volume, &root[1]), 720u * 1024);
+  EXPECT_EQ(Bytes(1024, 5) + Bytes(1024, 6), ReadEntryBytes(volume, root[1]));
+  CloseVolume(volume);
+}
+
+#ifndef _WIN32
+// Whenever memory runs out during a listing, later listings of the same
+// volume are those of a fresh one: a folder cut short is never taken as
+// known (its sub-folder SUB comes after the first 64 entries).
+TEST(FatListing, RunningOutOfMemoryNeverLeavesAFolderTakenAsKnown) {
+  ScratchDir dir;
+  const FatParams p = Fat720KFloppy();
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, {FatDirEntry("A          ", kFolder, 2, 0)});
+  std::vector<Bytes> entries(150, FatDirEntry("F       TXT", 0x20, 0, 0));
+  entries.push_back(FatDirEntry("SUB        ", kFolder, 20, 0));
+  Bytes folder;
+  for (const Bytes& e : entries) folder.insert(folder.end(), e.begin(), e.end());
+  PutFatChain(image, p, false, {2, 3, 4, 5, 6});
+  for (uint32_t c = 2; c <= 6; ++c) {
+    PutFatClusterBytes(image, p, c, Bytes(folder.begin() + (c - 2) * 1024, folder.begin() + std::min<size_t>(folder.size(), (c - 1) * 1024)));
+  }
+  PutFatChain(image, p, false, {20});
+  PutFatClusterBytes(image, p, 20, FatDirEntry("DEEP    TXT", 0x20, 0, 0));
+  Volume* fresh = OpenImageBytes(dir, "oom.img", image);
+  ASSERT_NE(nullptr, fresh);
+  ListEntries(fresh, "");
+  const Names inA = EntryNames(ListEntries(fresh, "A\\"));
+  ASSERT_EQ(151u, inA.size());
+  ASSERT_EQ((Names{"DEEP.TXT"}), EntryNames(ListEntries(fresh, "A\\SUB\\")));
+  CloseVolume(fresh);
+  for (long allowed = 0; allowed < 12; ++allowed) {
+    Volume* volume = OpenImageBytes(dir, "oom.img", image);
+    ASSERT_NE(nullptr, volume);
+    ListEntries(volume, "");
+    LimitHeapAllocations(allowed);
+    DirEntry* array = static_cast<DirEntry*>(HeapAlloc(GetProcessHeap(), 0, sizeof(DirEntry)));
+    if (array) {
+      ListDirectory(volume, "A\\", &array);
+      HeapFree(GetProcessHeap(), 0, array);
+    }
+    LimitHeapAllocations(-1);
+    EXPECT_EQ((Names{"DEEP.TXT"}), EntryNames(ListEntries(volume, "A\\SUB\\"))) << allowed;
+    EXPECT_EQ(inA, EntryNames(ListEntries(volume, "A\\"))) << allowed;
+    CloseVolume(volume);
+  }
+}
+#endif
+
+// A root directory whose second chunk cannot be read lists nothing, and the
+// catalog keeps nothing of the first.
+TEST(FatListing, AnUnreadableRootChunkLeavesNothingListed) {
+  ScratchDir dir;
+  FatParams p = FatHardDisk(32768, 4);
+  p.rootEntries = 4096;
+  Bytes image = MakeFatVolume(p);
+  PutFatRootEntries(image, p, std::vector<Bytes>(100, FatDirEntry("F       TXT", 0x20, 0, 0)));
+  image.resize(FatRootOffset(p) + 3000 * 32);  // ends in the root's second chunk
+  Volume* volume = OpenImageBytes(dir, "cut.img", image);
+  ASSERT_NE(nullptr, volume);
+  ASSERT_EQ(FormatFat16, volume->format);
+  EXPECT_EQ(0u, ListEntries(volume, "").size());
+  EXPECT_EQ(0, volume->catalogCount);
   CloseVolume(volume);
 }
 

@@ -94,8 +94,10 @@ Bytes MakeBTreeNode(uint8_t kind, const std::vector<Bytes>& records, uint32_t fo
   return node;
 }
 
-Bytes MakeBTreeHeaderNode(uint32_t totalNodes, const std::vector<uint32_t>& freeNodes, uint32_t mapLink) {
+Bytes MakeBTreeHeaderNode(uint32_t totalNodes, const std::vector<uint32_t>& freeNodes, uint32_t mapLink,
+                          uint32_t rootNode) {
   Bytes header(106);
+  PutBE32(header, 16 - 14, rootNode);
   PutBE16(header, 32 - 14, 512);         // node size
   PutBE32(header, 36 - 14, totalNodes);  // total nodes
   Bytes map(256);

@@ -34,9 +34,11 @@ void PutExtentsNode(Bytes& image, const HfsLayout& layout, uint32_t node, const 
 // holding the records end to end from byte 14, with the offset table (and
 // the free-space offset) at its end.
 Bytes MakeBTreeNode(uint8_t kind, const std::vector<Bytes>& records, uint32_t forwardLink = 0);
-// The header node: totalNodes at byte 36 and a node map with every node
-// below totalNodes in use except those in freeNodes; mapLink is the first map node.
-Bytes MakeBTreeHeaderNode(uint32_t totalNodes, const std::vector<uint32_t>& freeNodes = {}, uint32_t mapLink = 0);
+// The header node: the root node (node 1 in the small trees of these tests)
+// at byte 16, totalNodes at byte 36 and a node map with every node below
+// totalNodes in use except those in freeNodes; mapLink is the first map node.
+Bytes MakeBTreeHeaderNode(uint32_t totalNodes, const std::vector<uint32_t>& freeNodes = {}, uint32_t mapLink = 0,
+                          uint32_t rootNode = 1);
 // A map node whose map record (494 bytes, or mapBytes) marks nodes
 // firstNode.. in use, except those in freeNodes.
 Bytes MakeBTreeMapNode(uint32_t firstNode, const std::vector<uint32_t>& freeNodes, uint32_t forwardLink,

@@ -91,13 +91,57 @@ Bytes SmallAtari() {
   return image;
 }
 
+// The hostile cases: folders that point back at an ancestor, records that
+// overlap, a huge allocation block, clusters shared by folders, 2 GB sizes.
+Bytes HfsLoop() {
+  Bytes image = SmallHfs();
+  HfsLayout layout;
+  layout.blockBytes = 512;
+  layout.firstBlockSector = 4;
+  layout.catalogExtents = {0, 4, 6, 2};
+  PutCatalogNode(image, layout, 5, MakeBTreeNode(0xFF, {HfsFolderRecord(16, "Back", 2), HfsFolderRecord(16, "Self", 16)}));
+  return image;
+}
+
+Bytes HfsOverlap() {
+  Bytes image = SmallHfs();
+  const size_t node = (4 + 1) * 512;  // catalog node 1
+  const size_t second = image[node + 508] << 8 | image[node + 509];
+  image[node + 11] = 30;
+  for (int r = 1; r <= 30; ++r) PutBE16(image, node + 510 - 2 * r, static_cast<uint16_t>(second));
+  return image;
+}
+
+Bytes HfsHugeBlock() {
+  Bytes image = SmallHfs();
+  PutBE32(image, 1024 + 20, 0x40000000);
+  return image;
+}
+
+Bytes FatLoop() {
+  Bytes image = SmallFat(false);
+  FatParams p;
+  p.sectorsPerCluster = 1;
+  p.rootEntries = 16;
+  p.totalSectors = 64;
+  p.sectorsPerFat = 1;
+  Bytes games = FatDirEntry("SELF       ", 0x10, 2, 0);
+  const Bytes shared = FatDirEntry("SHARED     ", 0x10, 4, 0);
+  const Bytes huge = FatDirEntry("HUGE    DAT", 0x20, 4, 0x80000000u);
+  games.insert(games.end(), shared.begin(), shared.end());
+  games.insert(games.end(), huge.begin(), huge.end());
+  PutFatClusterBytes(image, p, 2, games);
+  return image;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const std::pair<const char*, Bytes> seeds[] = {
       {"hfs", SmallHfs()}, {"mfs", SmallMfs()}, {"fat12", SmallFat(false)}, {"fat16", SmallFat(true)},
-      {"atari", SmallAtari()},
+      {"atari", SmallAtari()}, {"hfs-loop", HfsLoop()}, {"hfs-overlap", HfsOverlap()},
+      {"hfs-huge-block", HfsHugeBlock()}, {"fat-loop", FatLoop()},
   };
   for (const auto& seed : seeds) {
     if (!WriteFileBytes(std::string(argv[1]) + "/" + seed.first, seed.second)) return 1;

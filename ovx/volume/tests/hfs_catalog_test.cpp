@@ -201,6 +201,36 @@ TEST(HfsReadEntryData, ForkInMoreThanThreePiecesTakesTheRestFromTheExtentsFile) 
   CloseVolume(volume);
 }
 
+// The overflow record is looked up through the index nodes by its key: a
+// stale leaf outside the tree, swept first in node order, is never consulted.
+TEST(HfsReadEntryData, OverflowExtentsAreLookedUpThroughTheIndexNodes) {
+  ScratchDir dir;
+  HfsLayout layout;
+  Bytes image = MakeHfsLayoutVolume(layout);
+  HfsFileSpec file;
+  file.fileId = 30;
+  file.dataLength = 4 * 1024;
+  file.dataExtents = {100, 1, 102, 1, 104, 1};
+  const Bytes content = Pattern(file.dataLength, 5);
+  PutForkBytes(image, layout, {100, 1, 102, 1, 104, 1, 110, 1}, 0, content);
+  PutForkBytes(image, layout, {200, 1}, 0, Bytes(1024, 0xEE));
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(2));
+  PutCatalogNode(image, layout, 1, MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFileRecord(2, "Big", file)}));
+  PutExtentsNode(image, layout, 0, MakeBTreeHeaderNode(5, {}, 0, 3));
+  PutExtentsNode(image, layout, 1, MakeBTreeNode(0xFF, {HfsExtentsRecord(0x00, 30, 3, {200, 1})}));
+  PutExtentsNode(image, layout, 2, MakeBTreeNode(0xFF, {HfsExtentsRecord(0x00, 30, 3, {110, 1})}));
+  PutExtentsNode(image, layout, 4, MakeBTreeNode(0xFF, {HfsExtentsRecord(0x00, 40, 0, {300, 1})}));
+  // Index records: the key (length 7, fork, file id, start block), then the child node.
+  const Bytes toNode2 = {7, 0x00, 0, 0, 0, 1, 0, 0, 0, 0, 0, 2};
+  const Bytes toNode4 = {7, 0x00, 0, 0, 0, 40, 0, 0, 0, 0, 0, 4};
+  PutExtentsNode(image, layout, 3, MakeBTreeNode(0x00, {toNode2, toNode4}));
+  Volume* volume = OpenImageBytes(dir, "index.img", image);
+  ASSERT_NE(nullptr, volume);
+  ListEntries(volume, "");
+  EXPECT_EQ(content, ReadEntryBytes(volume, EntryNamed(ListEntries(volume, "Disk:"), "Big")));
+  CloseVolume(volume);
+}
+
 TEST(HfsCatalog, AllocationBlockSizeUsesAll32Bits) {
   ScratchDir dir;
   HfsLayout layout;
@@ -227,6 +257,58 @@ TEST(HfsCatalog, AllocationBlockSizeUsesAll32Bits) {
   Bytes data = ReadEntryBytes(volume, entries[0]);
   ASSERT_EQ(131072u, data.size());
   EXPECT_EQ(content, Bytes(data.begin(), data.begin() + 70000));
+  CloseVolume(volume);
+}
+
+// Records whose offsets point back into earlier records are not listed
+// again, so a node yields no more entries than its bytes hold; and a huge
+// allocation block makes a read ask for no more than the medium.
+TEST(HfsCatalog, OverlappingRecordsAndHugeBlocksStayWithinTheMedium) {
+  ScratchDir dir;
+  HfsLayout layout;
+  Bytes image = MakeHfsLayoutVolume(layout);
+  PutEmptyExtentsTree(image, layout);
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(2));
+  Bytes node = MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFolderRecord(2, "Once", 16)});
+  const size_t once = RecordOffset(node, 1);
+  // 20 records, all at the offset of the second.
+  node[10] = 0;
+  node[11] = 22;
+  for (int r = 1; r < 22; ++r) {
+    node[510 - 2 * r] = static_cast<uint8_t>(once >> 8);
+    node[511 - 2 * r] = static_cast<uint8_t>(once);
+  }
+  node[510 - 2 * 22] = 0x01;  // free space starts at 0x1A0
+  node[511 - 2 * 22] = 0xA0;
+  PutCatalogNode(image, layout, 1, node);
+  Volume* volume = OpenImageBytes(dir, "overlap.img", image);
+  ASSERT_NE(nullptr, volume);
+  ListEntries(volume, "");
+  EXPECT_EQ(2, volume->catalogCount);
+  EXPECT_EQ((Names{"Once"}), EntryNames(ListEntries(volume, "Disk:")));
+  CloseVolume(volume);
+
+  HfsLayout huge;
+  huge.blockBytes = 0x40000000;
+  huge.firstBlockSector = 4;
+  huge.catalogExtents = {0, 1};
+  huge.catalogBytes = 1024;
+  huge.extentsExtents = {0, 0};
+  huge.extentsBytes = 0;
+  image = MakeHfsLayoutVolume(huge);
+  HfsFileSpec file;
+  file.dataLength = 1;
+  file.dataExtents = {0, 1};
+  PutCatalogNode(image, huge, 0, MakeBTreeHeaderNode(2));
+  PutCatalogNode(image, huge, 1, MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFileRecord(2, "One", file)}));
+  volume = OpenImageBytes(dir, "huge.img", image);
+  ASSERT_NE(nullptr, volume);
+  ListEntries(volume, "");
+  const DirEntry one = EntryNamed(ListEntries(volume, "Disk:"), "One");
+  EXPECT_EQ(800u * 1024, EntryDataBufferBytes(volume, &one));
+  const Bytes data = ReadEntryBytes(volume, one);
+  ASSERT_FALSE(data.empty());
+  EXPECT_EQ(image[4 * 512], data[0]);
   CloseVolume(volume);
 }
 

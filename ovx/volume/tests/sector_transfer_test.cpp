@@ -210,6 +210,20 @@ TEST(TransferSectors, BiosFloppyFailureKeepsTheEarlierPieces) {
   CloseVolume(volume);
 }
 
+// A count near 2^31 is still cut at the track's end (no sum of count and
+// index wraps round); the fake drive, one track long, fails the second piece.
+TEST(TransferSectors, BiosFloppyCountNearTwoToTheThirtyFirstIsCutAtTheTrack) {
+  FakeDevices devices;
+  Volume* volume = OpenFloppy(devices, false, 18);
+  ASSERT_NE(nullptr, volume);
+  Bytes data(18 * 512);
+  EXPECT_EQ(0, Transfer(volume, 10, INT32_MAX - 3, data.data(), false));
+  ASSERT_LE(1u, devices.floppyCalls.size());
+  EXPECT_EQ(8, devices.floppyCalls[0].sectorCount);
+  EXPECT_EQ(10, devices.floppyCalls[0].startSector);
+  CloseVolume(volume);
+}
+
 TEST(TransferSectors, MfsBlockInSectorTwoSwitchesTheBiosFloppySize) {
   FakeDevices devices;
   Volume* volume = OpenFloppy(devices, false);

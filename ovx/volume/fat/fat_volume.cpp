@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "byte_order.h"
-#include "list_directory.h"
+#include "entry_append.h"
 #include "sector_transfer.h"
 #include "short_name.h"
 
@@ -428,6 +428,8 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
         uint32_t n = rootTransferSectors - rootDone;
         if (n > kRootChunkSectors) n = kRootChunkSectors;
         if (!ReadSectors(volume, static_cast<int32_t>(g.rootSector + rootDone), static_cast<int32_t>(n), buffer)) {
+          // The chunks listed so far go too, from the catalog as from the count.
+          volume->catalogCount = 0;
           count = 0;
           break;
         }
@@ -456,7 +458,12 @@ int ListFatDirectory(Volume* volume, const char* path, DirEntry** array) {
       // array together at the end.
       const int32_t first = volume->catalogCount;
       for (uint32_t at = 0; at + kEntryBytes <= length; at += kEntryBytes) {
-        if (at % kCatalogStepBytes == 0 && !CatalogRoom(volume, kCatalogStepBytes / kEntryBytes)) break;
+        // Out of memory the rest is neither listed nor noted, so the folder's
+        // sub-folders are not all known.
+        if (at % kCatalogStepBytes == 0 && !CatalogRoom(volume, kCatalogStepBytes / kEntryBytes)) {
+          plain = false;
+          break;
+        }
         DirEntry* entry = volume->catalog + volume->catalogCount;
         if (!EntryFromDirectory(buffer + at, entry, &stamps)) continue;
         if (entry->attributes & kDirEntryFolder) {
@@ -497,11 +504,25 @@ uint32_t ReadFatEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry
   FatListingMemo* memo = MemoFor(volume, false);
   FatGeometry g;
   if (!GeometryOf(volume, memo, &g)) return 0;
-  return ReadChain(volume, &g, memo, FirstCluster(entry), entry->size, buffer);
+  // Never more than the buffer EntryDataBufferBytes asked for: a multiple of
+  // the cluster size, so the last whole cluster read still fits.
+  const uint64_t room = FatEntryDataBytes(volume, entry);
+  const uint32_t limit = room < entry->size ? static_cast<uint32_t>(room) : entry->size;
+  return ReadChain(volume, &g, memo, FirstCluster(entry), limit, buffer);
 }
 
 uint64_t FatEntryDataBytes(Volume* volume, const DirEntry* entry) {
+  // Sizes of 2 GB and more read nothing (as ReadFatEntryData does).
+  if (static_cast<int32_t>(entry->size) <= 0) return 0;
   FatGeometry g;
   if (!GeometryOf(volume, MemoFor(volume, false), &g)) return 0;
-  return (static_cast<uint64_t>(entry->size) + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
+  uint64_t bytes = (static_cast<uint64_t>(entry->size) + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
+  // A chain passes each cluster once, and no more of them than the medium holds.
+  const uint64_t clusters = g.lastCluster >= 2 ? static_cast<uint64_t>(g.lastCluster - 1) * g.clusterBytes : 0;
+  const uint64_t medium = MediumBytes(volume);
+  const uint64_t mediumClusters =
+      medium == UINT64_MAX ? medium : (medium + g.clusterBytes - 1) / g.clusterBytes * g.clusterBytes;
+  if (bytes > clusters) bytes = clusters;
+  if (bytes > mediumClusters) bytes = mediumClusters;
+  return bytes;
 }

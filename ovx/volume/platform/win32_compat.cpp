@@ -86,8 +86,23 @@ HANDLE GetProcessHeap() { return &HeapMarker; }
 // caller's part aligned for any type.
 const size_t kHeapHeaderBytes = 16;
 
+namespace {
+
+long allocationsLeft = -1;  // negative: no limit
+
+bool AllocationRefused() {
+  if (allocationsLeft < 0) return false;
+  if (allocationsLeft == 0) return true;
+  --allocationsLeft;
+  return false;
+}
+
+}  // namespace
+
+void LimitHeapAllocations(long count) { allocationsLeft = count; }
+
 LPVOID HeapAlloc(HANDLE, DWORD flags, SIZE_T bytes) {
-  if (bytes > SIZE_MAX - kHeapHeaderBytes) {
+  if (bytes > SIZE_MAX - kHeapHeaderBytes || AllocationRefused()) {
     lastError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
@@ -107,7 +122,7 @@ LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID memory, SIZE_T bytes) {
     return nullptr;
   }
   const size_t old = HeapSize(heap, 0, memory);
-  if (bytes > SIZE_MAX - kHeapHeaderBytes) {
+  if (bytes > SIZE_MAX - kHeapHeaderBytes || AllocationRefused()) {
     lastError = ERROR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }

@@ -13,7 +13,10 @@ enum {
   kForwardLinkOffset = 0,
   kKindOffset = 8,
   kRecordCountOffset = 10,
+  kRootNodeOffset = 16,   // in the header node: the root node
   kNodeCountOffset = 36,  // in the header node: total nodes of the file
+  kIndexNode = 0x00,
+  kMaxLevels = 16,        // trees are at most 8 levels deep; a longer way down is damage
   kHeaderMapRecord = 2,   // the header node's third record is the first part of the node map
   kRunNodes = 64,         // nodes read in one transfer while sweeping
 };
@@ -66,13 +69,19 @@ void ReadNodeMap(HfsBTree* tree, const uint8_t* header) {
   }
 }
 
+// Records are visited only in the order of their offsets, each beginning
+// past the one before: offsets that repeat or point back at earlier records
+// would let one node's bytes yield many more records than it holds.
 void VisitLeaf(const uint8_t* node, HfsRecordVisitor visit, void* context) {
   if (node[kKindOffset] != kHfsLeafNode) return;
   const int16_t count = RecordCount(node);
+  const uint8_t* last = nullptr;
   for (int r = 0; r < count; ++r) {
     const uint8_t* record;
     unsigned length;
-    if (GetNodeRecord(node, r, &record, &length)) visit(context, record, length);
+    if (!GetNodeRecord(node, r, &record, &length) || (last && record <= last)) continue;
+    visit(context, record, length);
+    last = record;
   }
 }
 
@@ -109,8 +118,38 @@ int OpenHfsBTree(Volume* volume, const HfsVolumeInfo* info, const HfsFork* fork,
   if (volume->sizeKB > 0 && nodes > static_cast<uint64_t>(volume->sizeKB) * 2) nodes = static_cast<uint64_t>(volume->sizeKB) * 2;
   if (nodes > kMaxNodes) nodes = kMaxNodes;
   tree->nodeCount = static_cast<uint32_t>(nodes);
+  tree->rootNode = ReadBE32(header + kRootNodeOffset);
   ReadNodeMap(tree, header);
   return 1;
+}
+
+int FindHfsRecord(const HfsBTree* tree, HfsKeyOrder order, const void* key, uint8_t* node, const uint8_t** record,
+                  unsigned* length) {
+  uint32_t next = tree->rootNode;
+  for (int level = 0; level < kMaxLevels; ++level) {
+    // Node 0 is the header node, never part of the way down.
+    if (next == 0 || next >= tree->nodeCount || !ReadNode(tree, next, node)) return 0;
+    const int16_t count = RecordCount(node);
+    if (node[kKindOffset] == kHfsLeafNode) {
+      for (int r = 0; r < count; ++r) {
+        if (GetNodeRecord(node, r, record, length) && order(key, *record, *length) == 0) return 1;
+      }
+      return 0;
+    }
+    if (node[kKindOffset] != kIndexNode) return 0;
+    // The last index record whose key is not above the sought one leads to
+    // its leaf; the child's node number follows the key, on an even offset.
+    next = 0;
+    for (int r = 0; r < count; ++r) {
+      const uint8_t* index;
+      unsigned indexLength;
+      if (!GetNodeRecord(node, r, &index, &indexLength)) continue;
+      if (order(key, index, indexLength) < 0) break;
+      const unsigned pointer = (1u + index[0] + 1u) & ~1u;
+      if (pointer + 4 <= indexLength) next = ReadBE32(index + pointer);
+    }
+  }
+  return 0;
 }
 
 void CloseHfsBTree(HfsBTree* tree) {

@@ -26,8 +26,10 @@ bool Control(HANDLE device, DWORD code, void* out = nullptr, DWORD outBytes = 0)
 
 // Opens the drive's device at its first use, with critical-error boxes
 // suppressed (no disk is no reason to ask the user), then takes the lock and
-// reads the geometry. A lock or geometry that failed is tried again at the
-// next transfer, so a disk put in after a try on an empty drive is measured.
+// reads the geometry. The lock is asked for once: when it fails, that
+// transfer fails and later ones go on without it. A geometry that could not
+// be read is asked for again at the next transfer, so a disk put in after a
+// try on an empty drive is measured.
 bool PrepareDrive(NtFloppyDrive& drive, int unit) {
   if (drive.geometryRead) return true;
   const UINT previousMode = devicePlatform.SetErrorMode(SEM_FAILCRITICALERRORS);
@@ -38,8 +40,13 @@ bool PrepareDrive(NtFloppyDrive& drive, int unit) {
         devicePlatform.CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (device != INVALID_HANDLE_VALUE) drive.device = device;
   }
-  if (drive.device && !drive.locked) drive.locked = Control(drive.device, FSCTL_LOCK_VOLUME);
-  if (drive.locked && !drive.geometryRead) {
+  bool ready = drive.device != nullptr;
+  if (ready && !drive.lockTried) {
+    drive.lockTried = 1;
+    drive.locked = Control(drive.device, FSCTL_LOCK_VOLUME);
+    ready = drive.locked != 0;
+  }
+  if (ready) {
     drive.geometryRead = Control(drive.device, IOCTL_DISK_GET_DRIVE_GEOMETRY, &drive.geometry, sizeof drive.geometry);
   }
   devicePlatform.SetErrorMode(previousMode);

@@ -119,6 +119,9 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID memory, SIZE_T bytes);
 SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID memory);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
+// For tests of running out of memory: HeapAlloc and HeapReAlloc succeed
+// `count` more times, then fail until this is called with a negative count.
+void LimitHeapAllocations(long count);
 
 // Page allocator: committed, zero-filled, released whole with MEM_RELEASE.
 LPVOID VirtualAlloc(LPVOID address, SIZE_T bytes, DWORD allocationType, DWORD protect);

@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "heap_array.h"
 #include "hfs_btree.h"
 #include "hfs_fork.h"
-#include "list_directory.h"
+#include "entry_append.h"
 #include "mac_time.h"
 #include "sector_transfer.h"
 
@@ -20,6 +21,9 @@ enum {
   kFolderRecordBytes = 18,
   kFileRecordBytes = 98,
   kReadChunkSectors = 128,
+  // The shortest record that makes an entry: key length, parent id, a one-byte
+  // name (7 + 1 bytes) and the part of a folder record that is read.
+  kMinEntryRecordBytes = 8 + kFolderRecordBytes,
 };
 
 uint32_t SaturatingSum(uint32_t a, uint32_t b) { return a > UINT32_MAX - b ? UINT32_MAX : a + b; }
@@ -60,6 +64,9 @@ int EntryFromRecord(const uint8_t* record, unsigned length, DirEntry* entry) {
 
 void AddCatalogRecord(void* context, const uint8_t* record, unsigned length) {
   Volume* volume = static_cast<Volume*>(context);
+  // However its nodes are damaged, a catalog holds no more records than the
+  // medium has room for.
+  if (static_cast<uint64_t>(volume->catalogCount) >= MediumBytes(volume) / kMinEntryRecordBytes) return;
   DirEntry entry;
   if (!EntryFromRecord(record, length, &entry)) return;
   if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
@@ -102,6 +109,16 @@ void ForEachChild(const Volume* volume, uint32_t folderId, Visit visit) {
   for (int32_t i = 0; i < volume->catalogCount; ++i) {
     if (volume->catalog[i].parentId == folderId && !visit(volume->catalog[i])) return;
   }
+}
+
+// The number of catalog entries whose parent is folderId, when the index
+// tells it; -1 otherwise.
+int32_t ChildCount(const Volume* volume, uint32_t folderId) {
+  if (!volume->catalogIndex || volume->catalogIndexCount != volume->catalogCount) return -1;
+  const uint64_t* begin = volume->catalogIndex;
+  const uint64_t* end = begin + volume->catalogIndexCount;
+  const uint64_t key = static_cast<uint64_t>(folderId) << 32;
+  return static_cast<int32_t>(std::lower_bound(begin, end, key + (uint64_t{1} << 32)) - std::lower_bound(begin, end, key));
 }
 
 int ReadCatalog(Volume* volume) {
@@ -162,8 +179,14 @@ void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
   *length = entry->dataSize != 0 ? entry->dataSize : entry->size;
 }
 
-uint64_t RoundUpToBlocks(uint32_t length, uint32_t blockBytes) {
-  return (static_cast<uint64_t>(length) + blockBytes - 1) / blockBytes * blockBytes;
+// What a read of the fork may write: its length in whole allocation blocks,
+// but never more whole sectors than the medium holds, however large the
+// blocks or the length a damaged volume gives.
+uint64_t ForkReadBytes(const Volume* volume, uint32_t length, uint32_t blockBytes) {
+  const uint64_t blocks = (static_cast<uint64_t>(length) + blockBytes - 1) / blockBytes * blockBytes;
+  const uint64_t medium = MediumBytes(volume);
+  const uint64_t mediumSectors = medium == UINT64_MAX ? medium : (medium + kSectorBytes - 1) / kSectorBytes * kSectorBytes;
+  return blocks < mediumSectors ? blocks : mediumSectors;
 }
 
 }  // namespace
@@ -176,9 +199,21 @@ int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
     volume->currentDirId = kTopFolderId;
   }
   if (!WalkTo(volume, path)) return kListingAbandoned;
+  // Room for the whole folder at once when its size is known; entry by entry otherwise.
+  const int32_t children = ChildCount(volume, volume->currentDirId);
+  bool room = false;
+  if (array && children > 0) {
+    void* block = *array;
+    room = ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(children)) != 0;
+    if (room) *array = static_cast<DirEntry*>(block);
+  }
   int count = 0;
   ForEachChild(volume, volume->currentDirId, [&](const DirEntry& entry) {
-    if (AppendEntry(array, &entry, count)) ++count;
+    if (room) {
+      (*array)[count++] = entry;
+    } else if (AppendEntry(array, &entry, count)) {
+      ++count;
+    }
     return true;
   });
   return count;
@@ -190,7 +225,7 @@ uint64_t HfsEntryDataBytes(Volume* volume, const DirEntry* entry) {
   uint8_t forkType;
   uint32_t length;
   ForkOf(entry, &forkType, &length);
-  return RoundUpToBlocks(length, info.blockBytes);
+  return ForkReadBytes(volume, length, info.blockBytes);
 }
 
 uint32_t ReadHfsEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry) {
@@ -201,9 +236,10 @@ uint32_t ReadHfsEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry
   ForkOf(entry, &forkType, &length);
   // Whole allocation blocks, but no more of them than the fork's length
   // needs: the fork's last extent may run on for a whole clump.
-  const uint64_t limit = RoundUpToBlocks(length, info.blockBytes);
+  const uint64_t limit = ForkReadBytes(volume, length, info.blockBytes);
   HfsFork fork;
-  if (!LoadHfsFork(volume, &info, entry->nodeId, forkType, entry->location, limit / info.blockBytes, &fork)) {
+  const uint64_t neededBlocks = (limit + info.blockBytes - 1) / info.blockBytes;
+  if (!LoadHfsFork(volume, &info, entry->nodeId, forkType, entry->location, neededBlocks, &fork)) {
     ReleaseHfsFork(&fork);
     return 0;
   }

@@ -21,19 +21,12 @@ enum {
   kExtentKeyBytes = 7,  // fork type, file id, start block
 };
 
-// One record of the extents overflow file for the fork being loaded.
-struct OverflowRecord {
-  uint16_t startBlock;  // the fork's own block number where the record continues it
-  uint8_t used;
-  uint8_t record[kHfsExtentRecordBytes];
-};
-
-struct OverflowSearch {
+// The key of an extents overflow record: the file, its fork and the fork's
+// own block number where the record continues it.
+struct ExtentKey {
   uint32_t fileId;
   uint8_t forkType;
-  OverflowRecord* records;
-  uint32_t count;
-  int failed;
+  uint16_t startBlock;
 };
 
 int AppendExtents(HfsFork* fork, const uint8_t* record) {
@@ -49,51 +42,41 @@ int AppendExtents(HfsFork* fork, const uint8_t* record) {
   return 1;
 }
 
-void CollectOverflowRecord(void* context, const uint8_t* record, unsigned length) {
-  OverflowSearch* search = static_cast<OverflowSearch*>(context);
-  if (length < 1 || record[0] < kExtentKeyBytes) return;
-  const unsigned dataOffset = (1u + record[0] + 1u) & ~1u;
-  if (dataOffset + kHfsExtentRecordBytes > length) return;
-  if (record[1] != search->forkType || ReadBE32(record + 2) != search->fileId) return;
-  void* block = search->records;
-  if (!ReserveHeapArray(&block, sizeof(OverflowRecord), search->count + 1)) {
-    search->failed = 1;
-    return;
-  }
-  search->records = static_cast<OverflowRecord*>(block);
-  OverflowRecord& found = search->records[search->count++];
-  found.startBlock = ReadBE16(record + 6);
-  found.used = 0;
-  memcpy(found.record, record + dataOffset, kHfsExtentRecordBytes);
+// The file system orders extent keys by file id, then fork, then start block.
+int OrderExtentKey(const void* sought, const uint8_t* record, unsigned length) {
+  const ExtentKey* key = static_cast<const ExtentKey*>(sought);
+  if (length < 1 + kExtentKeyBytes || record[0] < kExtentKeyBytes) return -1;
+  const uint32_t fileId = ReadBE32(record + 2);
+  if (key->fileId != fileId) return key->fileId < fileId ? -1 : 1;
+  if (key->forkType != record[1]) return key->forkType < record[1] ? -1 : 1;
+  const uint16_t startBlock = ReadBE16(record + 6);
+  if (key->startBlock != startBlock) return key->startBlock < startBlock ? -1 : 1;
+  return 0;
 }
 
 // Appends, in the order the fork's blocks run, the overflow records that
-// continue it. Each record is taken at most once, so stale or repeated keys
-// cannot make the fork loop.
+// continue it, each looked up by the block where the fork so far ends. Every
+// record found must add blocks, so the fork cannot loop, and since start
+// blocks are 16-bit no more than 65,536 lookups are made.
 int ExtendFromOverflow(Volume* volume, const HfsVolumeInfo* info, uint32_t fileId, uint8_t forkType,
                        uint64_t neededBlocks, HfsFork* fork) {
   HfsFork extentsFork = {};
   int ok = AppendExtents(&extentsFork, info->extentsFileRecord);
   HfsBTree tree;
   if (ok && OpenHfsBTree(volume, info, &extentsFork, &tree)) {
-    OverflowSearch search = {fileId, forkType, nullptr, 0, 0};
-    SweepHfsLeaves(&tree, CollectOverflowRecord, &search);
-    CloseHfsBTree(&tree);
-    if (search.failed) ok = 0;
-    bool extended = true;
-    while (ok && extended && fork->blocks < neededBlocks) {
-      extended = false;
-      for (uint32_t i = 0; i < search.count; ++i) {
-        OverflowRecord& candidate = search.records[i];
-        if (candidate.used || candidate.startBlock != fork->blocks) continue;
-        candidate.used = 1;
-        const uint64_t before = fork->blocks;
-        ok = AppendExtents(fork, candidate.record);
-        extended = fork->blocks > before;
-        break;
-      }
+    uint8_t node[kHfsNodeBytes];
+    while (ok && fork->blocks < neededBlocks && fork->blocks <= UINT16_MAX) {
+      const ExtentKey key = {fileId, forkType, static_cast<uint16_t>(fork->blocks)};
+      const uint8_t* record;
+      unsigned length;
+      if (!FindHfsRecord(&tree, OrderExtentKey, &key, node, &record, &length)) break;
+      const unsigned dataOffset = (1u + record[0] + 1u) & ~1u;
+      if (dataOffset + kHfsExtentRecordBytes > length) break;
+      const uint64_t before = fork->blocks;
+      ok = AppendExtents(fork, record + dataOffset);
+      if (fork->blocks == before) break;
     }
-    if (search.records) HeapFree(GetProcessHeap(), 0, search.records);
+    CloseHfsBTree(&tree);
   }
   ReleaseHfsFork(&extentsFork);
   return ok;

@@ -11,6 +11,7 @@
 
 struct NtFloppyDrive {
   HANDLE device;          // null until the first transfer opens it
+  int32_t lockTried;      // the lock is asked for once, after the device opened
   int32_t locked;         // the lock taken when the device was opened
   int32_t geometryRead;   // geometry holds the drive's answer
   DISK_GEOMETRY geometry;

@@ -165,3 +165,7 @@ int CloseVolume(Volume* volume) {
       return 0;
   }
 }
+
+uint64_t MediumBytes(const Volume* volume) {
+  return volume->sizeKB > 0 ? static_cast<uint64_t>(volume->sizeKB) * 1024 : UINT64_MAX;
+}

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "byte_order.h"
-#include "list_directory.h"
+#include "entry_append.h"
 #include "mac_time.h"
 #include "sector_transfer.h"
 

@@ -91,6 +91,10 @@ struct Volume {
 // GetLastError() gives the platform's reason.
 Volume* OpenVolume(VolumeKind kind, uintptr_t source, int flags);
 
+// The bytes the medium holds (sizeKB), the most that anything read from it
+// can amount to; UINT64_MAX when its size is not known.
+uint64_t MediumBytes(const Volume* volume);
+
 // Closes the image file and releases the cache buffers, the catalog and the
 // record. Returns 1; 0 (releasing nothing) for null or an unknown kind.
 int CloseVolume(Volume* volume);

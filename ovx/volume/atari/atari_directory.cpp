@@ -4,7 +4,7 @@
 
 #include "byte_order.h"
 #include "image_transfer.h"
-#include "list_directory.h"
+#include "entry_append.h"
 #include "sector_transfer.h"
 #include "short_name.h"
 

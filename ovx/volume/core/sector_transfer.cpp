@@ -28,7 +28,7 @@ int FloppyTransfer9x(Volume* volume, uintptr_t write) {
       if (n < 0) return 0;
       const int64_t perCylinder = static_cast<int64_t>(geometry.sectorsPerTrack) * geometry.sides;
       const int32_t index = static_cast<int32_t>(n % geometry.sectorsPerTrack);
-      if (remaining + index > geometry.sectorsPerTrack) piece = geometry.sectorsPerTrack - index;
+      if (static_cast<int64_t>(remaining) + index > geometry.sectorsPerTrack) piece = geometry.sectorsPerTrack - index;
       volume->track = static_cast<int32_t>(n / perCylinder);
       volume->head = static_cast<int32_t>((n % perCylinder) / geometry.sectorsPerTrack);
       volume->startSector = index;
