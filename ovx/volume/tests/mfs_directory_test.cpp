@@ -78,14 +78,6 @@ TEST(MfsListing, ListsTheFlatDirectoryAtTheTopOnly) {
   CloseVolume(volume);
 }
 
-Bytes Pattern(size_t length, unsigned seed) {
-  Bytes data(length);
-  for (size_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(i * 7 + seed + i / 251);
-  return data;
-}
-
-Bytes Head(const Bytes& bytes, size_t length) { return Bytes(bytes.begin(), bytes.begin() + std::min(length, bytes.size())); }
-
 TEST(MfsFileData, ForksFollowTheBlockMapUntilItEndsLoopsOrLeavesTheVolume) {
   ScratchDir dir;
   for (uint32_t blockBytes : {1024u, 2048u}) {
@@ -94,12 +86,12 @@ TEST(MfsFileData, ForksFollowTheBlockMapUntilItEndsLoopsOrLeavesTheVolume) {
     layout.blockBytes = blockBytes;
     layout.blockCount = static_cast<uint16_t>(780 * 512 / blockBytes);
     Bytes image = MakeMfsLayoutVolume(layout);
-    const Bytes letter = Pattern(2 * blockBytes + 500, 1), letterResource = Pattern(300, 2), icon = Pattern(blockBytes + 9, 3);
+    const Bytes letter = PatternBytes(2 * blockBytes + 500, 1), letterResource = PatternBytes(300, 2), icon = PatternBytes(blockBytes + 9, 3);
     // Blocks out of order and apart, as on a disk written over a long time.
     PutMfsFork(image, layout, {10, 4, 30}, letter);
     PutMfsFork(image, layout, {7}, letterResource);
     PutMfsFork(image, layout, {12, 13}, icon);
-    const Bytes long1 = Pattern(5 * blockBytes, 4);
+    const Bytes long1 = PatternBytes(5 * blockBytes, 4);
     PutMfsFork(image, layout, {20, 21}, long1);
     PutMfsMapEntry(image, 21, 20);  // back to the first block
     PutMfsFork(image, layout, {40}, long1);
