@@ -233,9 +233,28 @@ TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
   const Bytes readMe = Awkward(2500), note = Awkward(5), dosReadMe = Awkward(1500);
   ASSERT_TRUE(WriteFileBytes(dir.File("mac.img"), MakeHfsSample(readMe, note)));
   ASSERT_TRUE(WriteFileBytes(dir.File("dos.img"), MakeFatSample(dosReadMe)));
+  // MyDOS: a file at the top and one in a sub-folder, each in a chain of sectors.
+  const Bytes dosSys = Awkward(300), pong = Awkward(130);
   Bytes atari = MakeAtariDisk(true, false, false);
-  PutAtariDirectory(atari, false, false, {AtariDirEntry(0x62, 10, 4, "DOS     SYS")});
+  PutAtariDirectory(atari, false, false, {AtariDirEntry(0x62, 10, 4, "DOS     SYS"), AtariDirEntry(0x10, 8, 400, "GAMES      ")});
+  PutAtariDirectoryAt(atari, false, false, 400, {AtariDirEntry(0x42, 2, 410, "PONG    BAS")});
+  PutAtariFile(atari, false, false, 0, {4, 5, 6}, dosSys);
+  PutAtariFile(atari, false, false, 0, {410, 411}, pong);
   ASSERT_TRUE(WriteFileBytes(dir.File("mydos.xfd"), atari));
+  // MFS: a data fork in two blocks apart, and a file with only a resource fork.
+  const Bytes letter = Awkward(1500), icon = Awkward(40);
+  MfsLayout layout;
+  Bytes mfs = MakeMfsLayoutVolume(layout);
+  PutMfsFork(mfs, layout, {8, 3}, letter);
+  PutMfsFork(mfs, layout, {5}, icon);
+  MfsFileSpec letterSpec, iconSpec;
+  letterSpec.dataLength = static_cast<uint32_t>(letter.size());
+  letterSpec.dataBlock = 8;
+  iconSpec.fileNumber = 2;
+  iconSpec.resourceLength = static_cast<uint32_t>(icon.size());
+  iconSpec.resourceBlock = 5;
+  PutMfsDirectory(mfs, layout, {MfsDirEntry("Letter", letterSpec), MfsDirEntry("Icon", iconSpec)});
+  ASSERT_TRUE(WriteFileBytes(dir.File("mfs.img"), mfs));
   const struct {
     const char* arguments;
     Bytes expected;
@@ -244,7 +263,10 @@ TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
       {"cat mac.img Disk/Letters Note", note},
       {"cat dos.img \"\" README.TXT", dosReadMe},
       {"cat dos.img \"GAMES\\OLD\" PAC.COM", {}},
-      {"cat mydos.xfd \"\" DOS.SYS", {}},  // Atari DOS files cannot be read
+      {"cat mydos.xfd \"\" DOS.SYS", dosSys},  // what the sectors hold, not the 10 sectors listed
+      {"cat mydos.xfd GAMES PONG.BAS", pong},
+      {"cat mfs.img \"\" Letter", letter},
+      {"cat mfs.img \"\" Icon", icon},
   };
   for (const auto& c : cases) {
     ProgramRun run = RunOvxcli(dir, c.arguments);
@@ -252,6 +274,11 @@ TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
     EXPECT_EQ("", run.err) << c.arguments;
     EXPECT_EQ(std::string(c.expected.begin(), c.expected.end()), run.out) << c.arguments;
   }
+  ProgramRun run = RunOvxcli(dir, "ls -R mydos.xfd");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(ConsoleText("DOS.SYS\t-\t1280\t1280\t-\t-\t-\nGAMES\td\t0\t0\t-\t-\t-\n"
+                        "GAMES\\:\n..\td\t0\t0\t-\t-\t-\nPONG.BAS\t-\t256\t256\t-\t-\t-\n"),
+            run.out);
 }
 
 TEST(OvxcliLsCat, NamesHoldingSlashesAreTheVolumesOwn) {
