@@ -30,7 +30,8 @@ ProgramRun RunOvxcli(const ScratchDir& dir, const std::string& arguments) {
 const std::string usage = ConsoleText(
     "usage: ovxcli info IMAGE\n"
     "       ovxcli ls [-R] IMAGE [FOLDER]\n"
-    "       ovxcli cat IMAGE FOLDER NAME\n");
+    "       ovxcli cat IMAGE FOLDER NAME\n"
+    "       ovxcli extract [--data-only] [--force] IMAGE DIR [FOLDER]\n");
 
 std::string InfoLine(const char* format, int partitionStart, int headerLength, int sizeKB) {
   return ConsoleText(std::string("format=") + format + " partitionStart=" + std::to_string(partitionStart) +
