@@ -143,7 +143,7 @@ void ExtractListing(Extraction* x, const std::string& folder, const DirEntry* en
   for (int i = 0; i < count; ++i) {
     const DirEntry& entry = entries[i];
     const bool isFolder = (entry.attributes & kDirEntryFolder) != 0;
-    if (isFolder && !IsDescendable(entry)) continue;
+    if (isFolder && !IsDescendable(x->volume, entry)) continue;
     const std::string name = HostName(x, folder, entry.name);
     const std::string path = Joined(folder, name);
     if (name.empty()) {

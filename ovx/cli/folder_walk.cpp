@@ -24,7 +24,7 @@ struct Walk {
 void PushSubFolders(Walk* walk, const std::string& path, const DirEntry* entries, int count) {
   const size_t waiting = walk->stack.size();
   for (int i = 0; i < count; ++i) {
-    if (IsDescendable(entries[i]) && walk->listed.insert(FolderKey(walk->volume, entries[i])).second) {
+    if (IsDescendable(walk->volume, entries[i]) && walk->listed.insert(FolderKey(walk->volume, entries[i])).second) {
       walk->stack.push_back(path + entries[i].name + walk->separator);
     }
   }
@@ -33,8 +33,11 @@ void PushSubFolders(Walk* walk, const std::string& path, const DirEntry* entries
 
 }  // namespace
 
-bool IsDescendable(const DirEntry& entry) {
-  return (entry.attributes & kDirEntryFolder) && strcmp(entry.name, ".") != 0 && strcmp(entry.name, "..") != 0;
+bool IsDescendable(const Volume* volume, const DirEntry& entry) {
+  if (!(entry.attributes & kDirEntryFolder)) return false;
+  // A Macintosh folder of that name is a folder like any other.
+  if (volume->format == FormatHfs || volume->format == FormatMfs) return true;
+  return strcmp(entry.name, ".") != 0 && strcmp(entry.name, "..") != 0;
 }
 
 bool WalkSubFolders(const OpenedFolder& opened, DirEntry** listing, const FolderVisitor& visit) {

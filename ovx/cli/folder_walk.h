@@ -7,8 +7,9 @@
 
 #include "folder_path.h"
 
-// A folder's entries that lead into a sub-folder: folders other than "." and "..".
-bool IsDescendable(const DirEntry& entry);
+// A folder's entries that lead into a sub-folder: every folder, but on FAT
+// and Atari volumes not "." and "..", which lead back.
+bool IsDescendable(const Volume* volume, const DirEntry& entry);
 
 // Called for each sub-folder reached, with its path in the volume's syntax
 // and its listing; the walk goes on into its own sub-folders afterwards.
