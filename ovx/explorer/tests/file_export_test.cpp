@@ -323,4 +323,18 @@ TEST_F(FileExport, MfsAndAtariFilesGiveTheirRealBytes) {
   SelectRows({RowOf("LINES.TXT")});
   EXPECT_EQ(lines.size(), AskDescriptor().item.nFileSizeLow);
   EXPECT_EQ(lines, AskContents(0));
+
+  // A MyDOS sub-folder is entered like a FAT folder, and ".." leads back.
+  Bytes myDos = MakeAtariDisk(true, true, false);
+  PutAtariDirectory(myDos, true, false, {AtariDirEntry(0x10, 8, 400, "GAMES      ")});
+  PutAtariDirectoryAt(myDos, true, false, 400, {AtariDirEntry(0x42, 2, 40, "LINES   TXT")});
+  PutAtariFile(myDos, true, false, 0, {40, 12}, Bytes(lines.begin(), lines.end()));
+  OpenBuilt("folders.atr", myDos);
+  ASSERT_EQ(Rows{"GAMES"}, RowTexts());
+  OpenListItem(RowOf("GAMES"));
+  EXPECT_STREQ("GAMES\\", explorer.folderPath);
+  EXPECT_EQ((Rows{"..", "LINES.TXT"}), RowTexts());
+  EXPECT_EQ(Repeat("LINE\r\n", 30), CopyAndPaste("LINES.TXT"));
+  OpenListItem(RowOf(".."));
+  EXPECT_EQ(Rows{"GAMES"}, RowTexts());
 }

@@ -87,12 +87,15 @@ uint32_t ReadAtariSector(Volume* volume, const AtariDisk& disk, uint32_t sector,
   const uint64_t first = offset / kSectorBytes;
   const uint32_t count = static_cast<uint32_t>((offset + bytes - 1) / kSectorBytes - first + 1);
   uint8_t held[2 * kSectorBytes];
-  if (first + count > INT32_MAX ||
-      !ReadSectors(volume, static_cast<int32_t>(first), static_cast<int32_t>(count), held)) {
-    return 0;
+  if (first + count > INT32_MAX) return 0;
+  if (ReadSectors(volume, static_cast<int32_t>(first), static_cast<int32_t>(count), held)) {
+    memcpy(data, held + offset % kSectorBytes, bytes);
+    return bytes;
   }
-  memcpy(data, held + offset % kSectorBytes, bytes);
-  return bytes;
+  // A double-density ATR image ends 128 bytes into a 512-byte sector, which
+  // no whole-sector transfer can read: its last sector is taken from the file.
+  if (volume->kind != KindImageFile || volume->headerLength < 0 || volume->partitionStart != 0) return 0;
+  return ReadImageBytes(volume->file, volume->headerLength + offset, data, bytes) == bytes ? bytes : 0;
 }
 
 // The 64 entries of the directory whose first sector is first, read whole.

@@ -73,7 +73,7 @@ TEST(AtariFileData, ChainsEndAtTheirLastSectorALoopTheDisksEndAnotherFileOrTheCo
         const size_t room = doubleDensity ? 253 : 125, sectorBytes = doubleDensity ? 256 : 128;
         Bytes image = MakeAtariDisk(myDos, atr, doubleDensity);
         const Bytes text = PatternBytes(2 * room + 50, 1);
-        PutAtariFile(image, atr, doubleDensity, 0, {400, 10, 500}, text);
+        PutAtariFile(image, atr, doubleDensity, 0, {400, 10, 720}, text);  // 720: the last sector
         const Bytes looped = PatternBytes(2 * room, 2);
         PutAtariFile(image, atr, doubleDensity, 1, {20, 21}, looped);
         Relink(image, atr, doubleDensity, 21, 1, 20);

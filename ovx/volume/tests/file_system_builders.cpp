@@ -126,7 +126,6 @@ Bytes HfsFileRecord(uint32_t parentId, const std::string& name, const HfsFileSpe
   data[0] = 2;
   std::copy_n(file.type.begin(), std::min<size_t>(4, file.type.size()), data.begin() + 4);
   std::copy_n(file.creator.begin(), std::min<size_t>(4, file.creator.size()), data.begin() + 8);
-  PutBE16(data, 12, file.finderFlags);
   PutBE32(data, 20, file.fileId);
   PutBE32(data, 26, file.dataLength);
   PutBE32(data, 36, file.resourceLength);

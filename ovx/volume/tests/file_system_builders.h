@@ -47,7 +47,6 @@ Bytes MakeBTreeMapNode(uint32_t firstNode, const std::vector<uint32_t>& freeNode
 struct HfsFileSpec {
   std::string type = "TEXT";
   std::string creator = "ttxt";
-  uint16_t finderFlags = 0;
   uint32_t fileId = 100;
   uint32_t dataLength = 0;
   uint32_t resourceLength = 0;

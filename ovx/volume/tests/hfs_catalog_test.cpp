@@ -10,7 +10,6 @@
 
 #include "file_system_builders.h"
 #include "list_directory.h"
-#include "mac_file.h"
 #include "mac_time.h"
 #include "volume_test_helpers.h"
 
@@ -164,54 +163,6 @@ TEST(HfsReadEntryData, ReadsWholeBlocksUpToTheForkLength) {
   // Nothing for an empty file or a folder.
   EXPECT_EQ(0u, ReadEntryBytes(volume, EntryNamed(ListEntries(volume, "Disk:Letters:Letters:"), "Deep")).size());
   EXPECT_EQ(0u, ReadEntryBytes(volume, ListEntries(volume, "")[0]).size());
-  CloseVolume(volume);
-}
-
-// Both forks of a file and its Finder information, which the listing does
-// not carry, come from the catalog's file record, found by file id.
-TEST(HfsMacFileInfo, BothForksAndTheFinderFlagsOfAFile) {
-  ScratchDir dir;
-  SampleVolume sample = MakeSample();
-  HfsFileSpec both;
-  both.type = "APPL";
-  both.creator = "ABCD";
-  both.finderFlags = 0x2400;
-  both.fileId = 30;
-  both.dataLength = 1500;
-  both.dataExtents = {70, 2};
-  both.resourceLength = 900;
-  both.resourceExtents = {80, 1};
-  const Bytes data = Pattern(1500, 3), resource = Pattern(900, 4);
-  PutForkBytes(sample.image, sample.layout, {70, 2}, 0, data);
-  PutForkBytes(sample.image, sample.layout, {80, 1}, 0, resource);
-  PutCatalogNode(sample.image, sample.layout, 3,
-                 MakeBTreeNode(0xFF, {HfsFolderRecord(16, "Letters", 17), HfsFileRecord(16, "Both", both)}));
-  Volume* volume = OpenImageBytes(dir, "disk.img", sample.image);
-  ASSERT_NE(nullptr, volume);
-  ListEntries(volume, "");
-  const std::vector<DirEntry> entries = ListEntries(volume, "Disk:Letters:");
-  MacFileInfo info;
-  const DirEntry bothFile = EntryNamed(entries, "Both"), letters = EntryNamed(entries, "Letters");
-  const DirEntry iconFile = EntryNamed(ListEntries(volume, "Disk:"), "Icon");
-  ASSERT_EQ(1, ReadMacFileInfo(volume, &bothFile, &info));
-  EXPECT_EQ(30u, info.fileId);
-  EXPECT_EQ(0, memcmp("APPLABCD\x24\x00", info.finderInfo, 10));
-  EXPECT_EQ(1500u, info.forkLength[MacDataFork]);
-  EXPECT_EQ(900u, info.forkLength[MacResourceFork]);
-  for (MacFork fork : {MacDataFork, MacResourceFork}) {
-    Bytes read(static_cast<size_t>(MacForkBufferBytes(volume, &info, fork)));
-    read.resize(ReadMacFork(volume, &info, fork, read.data()));
-    const Bytes& expected = fork == MacDataFork ? data : resource;
-    ASSERT_LE(expected.size(), read.size());
-    EXPECT_EQ(expected, Bytes(read.begin(), read.begin() + expected.size()));
-  }
-  // Files elsewhere in the catalog are found too; folders and unknown ids are not.
-  ASSERT_EQ(1, ReadMacFileInfo(volume, &iconFile, &info));
-  EXPECT_EQ(700u, info.forkLength[MacResourceFork]);
-  EXPECT_EQ(0, ReadMacFileInfo(volume, &letters, &info));
-  DirEntry unknown = bothFile;
-  unknown.nodeId = 31;
-  EXPECT_EQ(0, ReadMacFileInfo(volume, &unknown, &info));
   CloseVolume(volume);
 }
 
