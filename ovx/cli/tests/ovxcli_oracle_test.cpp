@@ -306,6 +306,7 @@ TEST(OvxcliAgainstMtools, ListingsAndFilesAgree) {
     const std::string mdir = ToolOutput(dir, std::string("mdir -/ -a -i ") + c.name + " ::\n");
     const Tree theirs = ParseMdirListing(mdir);
     const Tree ours = AsMdirFolders(ParseOvxcliListing(Ovxcli(dir, std::string("ls -R ") + c.name), false));
+    Ovxcli(dir, std::string("extract ") + c.name + " out");
     EXPECT_EQ(theirs, ours) << mdir;
     EXPECT_EQ(5u, ours.size());
     int compared = 0;
@@ -317,11 +318,24 @@ TEST(OvxcliAgainstMtools, ListingsAndFilesAgree) {
         ASSERT_TRUE(RunScript(dir, std::string("mcopy -n -o -i ") + c.name + " '" + path + "' extracted.bin\n"));
         const std::string catted = Ovxcli(dir, std::string("cat ") + c.name + " '" + folder.first.substr(3) + "' " + f[0]);
         EXPECT_EQ(ReadFileText(dir.File("extracted.bin")), catted) << path;
+        const std::string folderPath = folder.first.substr(3);
+        EXPECT_EQ(catted, ReadFileText(dir.File("out/" + folderPath + (folderPath.empty() ? "" : "/") + f[0]))) << path;
         ++compared;
       }
     }
     EXPECT_EQ(17, compared);
   }
+}
+
+// A volume of over 32 MB shows how far the extraction has come.
+TEST(OvxcliExtractAgainstMtools, LargeVolumesShowProgress) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("big.bin"), Content(17 << 20, 1)));
+  ASSERT_TRUE(RunScript(dir, "dd if=/dev/zero of=big.img bs=1024 count=40960 2>/dev/null\n"
+                             "mkfs.fat -F 16 big.img >/dev/null\nmcopy -i big.img big.bin ::BIG.BIN\n"));
+  EXPECT_EQ("0 folders, 1 files, 17825792 bytes\n", Ovxcli(dir, "extract big.img out"));
+  EXPECT_EQ("ovxcli: 1 files, 17825792 bytes so far\n", ReadFileText(dir.File("ovxcli-err.txt")));
+  EXPECT_TRUE(ReadFileBytes(dir.File("big.bin")) == ReadFileBytes(dir.File("out/BIG.BIN")));
 }
 
 // MacBinary II of one file, as hcopy -m takes it in: type, creator, Finder
