@@ -3,8 +3,8 @@
 #include <cstdio>
 
 // Writes what ReadEntryData delivers for NAME in FOLDER (empty = the top),
-// cut to its data fork length (or its size when that is 0); nothing for
-// formats whose files cannot be read. Returns 0; 1 when the image cannot be
+// cut to its data fork length (or its size when that is 0): on Atari disks
+// the bytes the file's sectors hold. Returns 0; 1 when the image cannot be
 // opened, holds no known file system, FOLDER or NAME is not there, or memory
 // runs out; 2 for a usage error.
 int RunCatCommand(int argc, const char* const* argv, FILE* out, FILE* err);

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <unordered_set>
-#include <utility>
 #include <vector>
 
 #include "folder_path.h"
+#include "folder_walk.h"
 #include "list_directory.h"
 #include "ovxcli_run.h"
 
@@ -69,10 +68,6 @@ char* PutModified(char* at, const FILETIME& modified) {
   at = PutDigits(at, t.wMinute, 2);
   *at++ = ':';
   return PutDigits(at, t.wSecond, 2);
-}
-
-bool IsDescendable(const DirEntry& entry) {
-  return (entry.attributes & kDirEntryFolder) && strcmp(entry.name, ".") != 0 && strcmp(entry.name, "..") != 0;
 }
 
 // Gathers lines and hands them to stdio in large pieces: a recursive listing
@@ -156,51 +151,13 @@ void PrintListing(const DirEntry* entries, int count, ListingOutput* out) {
   for (int i = 0; i < count; ++i) out->Entry(entries[i]);
 }
 
-// One recursive listing: each folder is listed once, however the volume's
-// folders point back at one another, and the walk ends once it has listed
-// more entries than the image could hold (each takes at least 16 bytes of
-// it), as only overlapping folders could make it.
-struct Walk {
-  Volume* volume;
-  char separator;
-  std::unordered_set<uint32_t> listed;  // FolderKey of every folder listed or waiting
-  std::vector<std::string> stack;       // paths waiting, the next on top
-  uint64_t entries;
-  uint64_t entryBound;
-};
-
-// Puts the paths of the sub-folders among entries on the stack, last first,
-// so that they come off it in listing order; a folder met before is left out.
-void PushSubFolders(Walk* walk, const std::string& path, const DirEntry* entries, int count) {
-  const size_t waiting = walk->stack.size();
-  for (int i = 0; i < count; ++i) {
-    if (IsDescendable(entries[i]) && walk->listed.insert(FolderKey(walk->volume, entries[i])).second) {
-      walk->stack.push_back(path + entries[i].name + walk->separator);
-    }
-  }
-  std::reverse(walk->stack.begin() + static_cast<std::ptrdiff_t>(waiting), walk->stack.end());
-}
-
 // Lists every sub-folder below the folder just listed, depth first, each
 // headed by its path and ':'. Returns false when the bound ended the walk.
 bool ListSubFolders(const OpenedFolder& opened, DirEntry** listing, ListingOutput* out) {
-  Walk walk = {opened.volume, FolderSeparator(opened.volume->format), {}, {}, 0, 0};
-  walk.entryBound = MediumBytes(opened.volume) / 16;
-  walk.listed.insert(opened.key);
-  walk.entries = static_cast<uint64_t>(opened.count);
-  PushSubFolders(&walk, opened.path, opened.listing, opened.count);
-  while (!walk.stack.empty()) {
-    const std::string folder = std::move(walk.stack.back());
-    walk.stack.pop_back();
-    if (folder.size() >= MAX_PATH) continue;
+  return WalkSubFolders(opened, listing, [out](const std::string& folder, const DirEntry* entries, int count) {
     out->Heading(folder);
-    const int folderCount = ListDirectory(walk.volume, folder.c_str(), listing);
-    walk.entries += static_cast<uint64_t>(folderCount);
-    if (walk.entries > walk.entryBound) return false;
-    PrintListing(*listing, folderCount, out);
-    PushSubFolders(&walk, folder, *listing, folderCount);
-  }
-  return true;
+    PrintListing(entries, count, out);
+  });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cat_command.h"
+#include "extract_command.h"
 #include "info_command.h"
 #include "ls_command.h"
 
@@ -20,6 +21,7 @@ const Command kCommands[] = {
     {"info", "IMAGE", RunInfoCommand},
     {"ls", "[-R] IMAGE [FOLDER]", RunLsCommand},
     {"cat", "IMAGE FOLDER NAME", RunCatCommand},
+    {"extract", "[--data-only] [--force] IMAGE DIR [FOLDER]", RunExtractCommand},
 };
 
 void PrintUsage(FILE* err) {

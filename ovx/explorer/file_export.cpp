@@ -32,11 +32,21 @@ VolumeFormat CurrentFormat() { return explorer.currentVolume ? explorer.currentV
 // when its texts are passed on unchanged.
 int LineEndByte(VolumeFormat format) {
   switch (format) {
-    case FormatHfs: return kCarriageReturn;
+    case FormatHfs:
+    case FormatMfs: return kCarriageReturn;
     case FormatAtariDos:
     case FormatMyDos: return kAtariEndOfLine;
     default: return -1;
   }
+}
+
+// The bytes a drag out hands over: the size, but on Atari volumes, whose
+// directories count whole sectors, the bytes the file's sectors hold; a
+// "-" filler there would be written into the file as if it were data.
+uint64_t ContentsLength(const DirEntry& entry) {
+  const VolumeFormat format = CurrentFormat();
+  if (format == FormatAtariDos || format == FormatMyDos) return EntryDataLength(explorer.currentVolume, &entry);
+  return entry.size;
 }
 
 // A movable global block of ExportBlockBytes(entry, length); null when there
@@ -213,7 +223,7 @@ HGLOBAL BuildGroupDescriptor() {
   item.dwFileAttributes = entry->attributes;
   item.ftLastWriteTime = entry->modified;
   item.nFileSizeHigh = 0;
-  item.nFileSizeLow = entry->dataSize ? entry->dataSize : entry->size;
+  item.nFileSizeLow = EntryDataLength(explorer.currentVolume, entry);
   lstrcpynA(item.cFileName, entry->name, sizeof item.cFileName);
   group->cItems = 1;
   GlobalUnlock(block);
@@ -226,7 +236,7 @@ HGLOBAL ReadFileContents(LPARAM descriptorIndex) {
   if (descriptorIndex < 0 || descriptorIndex >= explorer.groupEntryCount) return nullptr;
   const DirEntry* entry = EntryAt(explorer.groupEntryIndex[descriptorIndex]);
   if (!entry) return nullptr;
-  const uint64_t size = entry->size;
+  const uint64_t size = ContentsLength(*entry);
   uint64_t room = 0;
   HGLOBAL block = AllocateReadBlock(*entry, size, &room);
   if (!block) return nullptr;

@@ -44,8 +44,9 @@ void ExpandLineEnds(uint8_t* text, uint64_t length, VolumeFormat format, uint64_
 // than ".."; 0 when there is none or memory runs out.
 HGLOBAL BuildGroupDescriptor();
 // The bytes of the file at position descriptorIndex of the last descriptor:
-// exactly its size, '-' where the volume delivers nothing. 0 for a position
-// the last descriptor does not have, or when memory runs out.
+// exactly its size (on Atari volumes the bytes its sectors hold), '-' where
+// the volume delivers nothing. 0 for a position the last descriptor does not
+// have, or when memory runs out.
 HGLOBAL ReadFileContents(LPARAM descriptorIndex);
 
 // The About box, owned by window.

@@ -14,7 +14,12 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
+#include <ctime>
+
 #include "byte_order.h"
+#include "image_builders.h"
 #include "list_directory.h"
 #include "test_files.h"
 
@@ -301,6 +306,7 @@ TEST(OvxcliAgainstMtools, ListingsAndFilesAgree) {
     const std::string mdir = ToolOutput(dir, std::string("mdir -/ -a -i ") + c.name + " ::\n");
     const Tree theirs = ParseMdirListing(mdir);
     const Tree ours = AsMdirFolders(ParseOvxcliListing(Ovxcli(dir, std::string("ls -R ") + c.name), false));
+    Ovxcli(dir, std::string("extract ") + c.name + " out");
     EXPECT_EQ(theirs, ours) << mdir;
     EXPECT_EQ(5u, ours.size());
     int compared = 0;
@@ -312,11 +318,145 @@ TEST(OvxcliAgainstMtools, ListingsAndFilesAgree) {
         ASSERT_TRUE(RunScript(dir, std::string("mcopy -n -o -i ") + c.name + " '" + path + "' extracted.bin\n"));
         const std::string catted = Ovxcli(dir, std::string("cat ") + c.name + " '" + folder.first.substr(3) + "' " + f[0]);
         EXPECT_EQ(ReadFileText(dir.File("extracted.bin")), catted) << path;
+        const std::string folderPath = folder.first.substr(3);
+        EXPECT_EQ(catted, ReadFileText(dir.File("out/" + folderPath + (folderPath.empty() ? "" : "/") + f[0]))) << path;
         ++compared;
       }
     }
     EXPECT_EQ(17, compared);
   }
+}
+
+// A volume of over 32 MB shows how far the extraction has come.
+TEST(OvxcliExtractAgainstMtools, LargeVolumesShowProgress) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("big.bin"), Content(17 << 20, 1)));
+  ASSERT_TRUE(RunScript(dir, "dd if=/dev/zero of=big.img bs=1024 count=40960 2>/dev/null\n"
+                             "mkfs.fat -F 16 big.img >/dev/null\nmcopy -i big.img big.bin ::BIG.BIN\n"));
+  EXPECT_EQ("0 folders, 1 files, 17825792 bytes\n", Ovxcli(dir, "extract big.img out"));
+  EXPECT_EQ("ovxcli: 1 files, 17825792 bytes so far\n", ReadFileText(dir.File("ovxcli-err.txt")));
+  EXPECT_TRUE(ReadFileBytes(dir.File("big.bin")) == ReadFileBytes(dir.File("out/BIG.BIN")));
+}
+
+// MacBinary II of one file, as hcopy -m takes it in: type, creator, Finder
+// flags, both forks and the modification date.
+Bytes MacBinary(const std::string& name, const std::string& typeCreator, uint16_t flags, const Bytes& data,
+                const Bytes& resource, uint32_t modified) {
+  Bytes out(128);
+  out[1] = static_cast<uint8_t>(name.size());
+  std::copy(name.begin(), name.end(), out.begin() + 2);
+  std::copy_n(typeCreator.begin(), 8, out.begin() + 65);
+  out[73] = static_cast<uint8_t>(flags >> 8);
+  PutBE32(out, 83, static_cast<uint32_t>(data.size()));
+  PutBE32(out, 87, static_cast<uint32_t>(resource.size()));
+  PutBE32(out, 91, modified);
+  PutBE32(out, 95, modified);
+  out[101] = static_cast<uint8_t>(flags);
+  out[122] = out[123] = 129;
+  uint16_t crc = 0;  // CRC-16 of the first 124 bytes, polynomial 0x1021
+  for (int i = 0; i < 124; ++i) {
+    crc ^= static_cast<uint16_t>(out[i] << 8);
+    for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>(crc & 0x8000 ? crc << 1 ^ 0x1021 : crc << 1);
+  }
+  out[124] = static_cast<uint8_t>(crc >> 8);
+  out[125] = static_cast<uint8_t>(crc);
+  for (const Bytes* fork : {&data, &resource}) {
+    out.insert(out.end(), fork->begin(), fork->end());
+    out.resize((out.size() + 127) / 128 * 128);
+  }
+  return out;
+}
+
+// What an AppleDouble file holds: Finder information and resource fork.
+struct AppleDouble {
+  Bytes finderInfo, resource;
+};
+AppleDouble ParseAppleDouble(const Bytes& file) {
+  AppleDouble parsed;
+  if (file.size() < 26 || ReadBE32(file.data()) != 0x00051607 || ReadBE32(file.data() + 4) != 0x00020000) return parsed;
+  for (unsigned i = 0; i < ReadBE16(file.data() + 24) && 26 + 12 * i + 12 <= file.size(); ++i) {
+    const uint8_t* d = file.data() + 26 + 12 * i;
+    const uint32_t at = ReadBE32(d + 4), length = ReadBE32(d + 8);
+    if (at + length > file.size()) continue;
+    Bytes piece(file.begin() + at, file.begin() + at + length);
+    if (ReadBE32(d) == 9) parsed.finderInfo = piece;
+    if (ReadBE32(d) == 2) parsed.resource = piece;
+  }
+  return parsed;
+}
+
+// Seconds since 1904 as the clock of a file's modification time reads them
+// in local time.
+uint32_t MacSecondsOf(time_t when) {
+  struct tm local;
+  localtime_r(&when, &local);
+  return static_cast<uint32_t>(timegm(&local) + 2082844800);
+}
+
+// Every file hfsutils put on the volume comes out of ovxcli extract with the
+// data fork hcopy -r gives, and the resource fork, type, creator, Finder
+// flags and date hcopy -m gives; names no host folder takes are escaped.
+TEST(OvxcliExtractAgainstHfsutils, ForksTypesAndDatesAgreeFileByFile) {
+  ScratchDir dir;
+  struct File {
+    std::string hfsPath, hostPath;
+    Bytes data, resource;
+    std::string typeCreator;
+    uint16_t flags;
+  };
+  const std::vector<File> files = {
+      {":Letters:To Sam", "Orvanta/Letters/To Sam", Content(3000, 1), {}, "TEXTttxt", 0x0120},
+      {":Letters:Old:Icon", "Orvanta/Letters/Old/Icon", {}, Content(900, 2), "ICONRSED", 0x4000},
+      {":Both", "Orvanta/Both", Content(70000, 3), Content(20000, 4), "APPLOVXA", 0x2000},
+      {":a/b", "Orvanta/a%2Fb", Content(10, 5), {}, "TEXTttxt", 0},
+      {":CON", "Orvanta/%43ON", Content(20, 6), {}, "TEXTttxt", 0},
+      {":dot.", "Orvanta/dot%2E", Content(30, 7), Content(40, 8), "TEXTttxt", 0},
+      {":._x", "Orvanta/%2E_x", Content(50, 9), {}, "TEXTttxt", 0},
+  };
+  std::string script =
+      "dd if=/dev/zero of=mac.img bs=1024 count=1440 2>/dev/null\nhformat -l Orvanta mac.img >/dev/null\n"
+      "hmkdir :Letters :Letters:Old :Empty\n";
+  for (size_t i = 0; i < files.size(); ++i) {
+    const File& f = files[i];
+    const std::string bin = "in" + std::to_string(i) + ".bin";
+    ASSERT_TRUE(WriteFileBytes(dir.File(bin), MacBinary("x", f.typeCreator, f.flags, f.data, f.resource, 3000000000u + i)));
+    script += "hcopy -m " + bin + " '" + f.hfsPath + "'\n";
+  }
+  ASSERT_TRUE(RunScript(dir, script));
+  const std::string summary = Ovxcli(dir, "extract mac.img out");
+  EXPECT_EQ("4 folders, 7 files, " + std::to_string(3000 + 900 + 70000 + 20000 + 10 + 20 + 30 + 40 + 50) + " bytes\n", summary);
+  EXPECT_TRUE(FileExists(dir.File("out/Orvanta/Empty")));
+  EXPECT_EQ("ovxcli: name escaped: Orvanta/%2E_x\novxcli: name escaped: Orvanta/a%2Fb\n"
+            "ovxcli: name escaped: Orvanta/%43ON\novxcli: name escaped: Orvanta/dot%2E\n",
+            ReadFileText(dir.File("ovxcli-err.txt")));
+  for (const File& f : files) {
+    SCOPED_TRACE(f.hfsPath);
+    ASSERT_TRUE(RunScript(dir, "hmount mac.img >/dev/null\nhcopy -r '" + f.hfsPath + "' data.bin\nhcopy -m '" +
+                                   f.hfsPath + "' out.bin\n"));
+    const std::string host = dir.File("out/" + f.hostPath);
+    EXPECT_EQ(ReadFileBytes(dir.File("data.bin")), ReadFileBytes(host));
+    const Bytes mac = ReadFileBytes(dir.File("out.bin"));
+    ASSERT_GE(mac.size(), 128u);
+    const uint32_t dataLength = ReadBE32(mac.data() + 83), resourceLength = ReadBE32(mac.data() + 87);
+    const size_t resourceAt = 128 + (dataLength + 127) / 128 * 128;
+    ASSERT_GE(mac.size(), resourceAt + resourceLength);
+    const size_t slash = host.rfind('/');
+    bool sidecarExists = false;
+    const AppleDouble sidecar = ParseAppleDouble(ReadFileBytes(host.substr(0, slash + 1) + "._" + host.substr(slash + 1), &sidecarExists));
+    ASSERT_TRUE(sidecarExists);
+    EXPECT_EQ(Bytes(mac.begin() + resourceAt, mac.begin() + resourceAt + resourceLength), sidecar.resource);
+    ASSERT_EQ(32u, sidecar.finderInfo.size());
+    EXPECT_EQ(Bytes(mac.begin() + 65, mac.begin() + 73), Bytes(sidecar.finderInfo.begin(), sidecar.finderInfo.begin() + 8));
+    EXPECT_EQ(mac[73], sidecar.finderInfo[8]);  // the Finder flags
+    EXPECT_EQ(mac[101], sidecar.finderInfo[9]);
+    struct stat status;
+    ASSERT_EQ(0, stat(host.c_str(), &status));
+    EXPECT_EQ(ReadBE32(mac.data() + 95), MacSecondsOf(status.st_mtime));
+  }
+  // Data forks only.
+  Ovxcli(dir, "extract --data-only mac.img plain");
+  EXPECT_TRUE(FileExists(dir.File("plain/Orvanta/Both")));
+  EXPECT_FALSE(FileExists(dir.File("plain/Orvanta/._Both")));
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 // against ovxcli.exe, where console text ends its lines with CR LF.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <string>
 
 #include "file_system_builders.h"
@@ -30,7 +34,8 @@ ProgramRun RunOvxcli(const ScratchDir& dir, const std::string& arguments) {
 const std::string usage = ConsoleText(
     "usage: ovxcli info IMAGE\n"
     "       ovxcli ls [-R] IMAGE [FOLDER]\n"
-    "       ovxcli cat IMAGE FOLDER NAME\n");
+    "       ovxcli cat IMAGE FOLDER NAME\n"
+    "       ovxcli extract [--data-only] [--force] IMAGE DIR [FOLDER]\n");
 
 std::string InfoLine(const char* format, int partitionStart, int headerLength, int sizeKB) {
   return ConsoleText(std::string("format=") + format + " partitionStart=" + std::to_string(partitionStart) +
@@ -233,9 +238,28 @@ TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
   const Bytes readMe = Awkward(2500), note = Awkward(5), dosReadMe = Awkward(1500);
   ASSERT_TRUE(WriteFileBytes(dir.File("mac.img"), MakeHfsSample(readMe, note)));
   ASSERT_TRUE(WriteFileBytes(dir.File("dos.img"), MakeFatSample(dosReadMe)));
+  // MyDOS: a file at the top and one in a sub-folder, each in a chain of sectors.
+  const Bytes dosSys = Awkward(300), pong = Awkward(130);
   Bytes atari = MakeAtariDisk(true, false, false);
-  PutAtariDirectory(atari, false, false, {AtariDirEntry(0x62, 10, 4, "DOS     SYS")});
+  PutAtariDirectory(atari, false, false, {AtariDirEntry(0x62, 10, 4, "DOS     SYS"), AtariDirEntry(0x10, 8, 400, "GAMES      ")});
+  PutAtariDirectoryAt(atari, false, false, 400, {AtariDirEntry(0x42, 2, 410, "PONG    BAS")});
+  PutAtariFile(atari, false, false, 0, {4, 5, 6}, dosSys);
+  PutAtariFile(atari, false, false, 0, {410, 411}, pong);
   ASSERT_TRUE(WriteFileBytes(dir.File("mydos.xfd"), atari));
+  // MFS: a data fork in two blocks apart, and a file with only a resource fork.
+  const Bytes letter = Awkward(1500), icon = Awkward(40);
+  MfsLayout layout;
+  Bytes mfs = MakeMfsLayoutVolume(layout);
+  PutMfsFork(mfs, layout, {8, 3}, letter);
+  PutMfsFork(mfs, layout, {5}, icon);
+  MfsFileSpec letterSpec, iconSpec;
+  letterSpec.dataLength = static_cast<uint32_t>(letter.size());
+  letterSpec.dataBlock = 8;
+  iconSpec.fileNumber = 2;
+  iconSpec.resourceLength = static_cast<uint32_t>(icon.size());
+  iconSpec.resourceBlock = 5;
+  PutMfsDirectory(mfs, layout, {MfsDirEntry("Letter", letterSpec), MfsDirEntry("Icon", iconSpec)});
+  ASSERT_TRUE(WriteFileBytes(dir.File("mfs.img"), mfs));
   const struct {
     const char* arguments;
     Bytes expected;
@@ -244,7 +268,10 @@ TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
       {"cat mac.img Disk/Letters Note", note},
       {"cat dos.img \"\" README.TXT", dosReadMe},
       {"cat dos.img \"GAMES\\OLD\" PAC.COM", {}},
-      {"cat mydos.xfd \"\" DOS.SYS", {}},  // Atari DOS files cannot be read
+      {"cat mydos.xfd \"\" DOS.SYS", dosSys},  // what the sectors hold, not the 10 sectors listed
+      {"cat mydos.xfd GAMES PONG.BAS", pong},
+      {"cat mfs.img \"\" Letter", letter},
+      {"cat mfs.img \"\" Icon", icon},
   };
   for (const auto& c : cases) {
     ProgramRun run = RunOvxcli(dir, c.arguments);
@@ -252,6 +279,27 @@ TEST(OvxcliCat, WritesTheFileBytesUnchanged) {
     EXPECT_EQ("", run.err) << c.arguments;
     EXPECT_EQ(std::string(c.expected.begin(), c.expected.end()), run.out) << c.arguments;
   }
+  ProgramRun run = RunOvxcli(dir, "ls -R mydos.xfd");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(ConsoleText("DOS.SYS\t-\t1280\t1280\t-\t-\t-\nGAMES\td\t0\t0\t-\t-\t-\n"
+                        "GAMES\\:\n..\td\t0\t0\t-\t-\t-\nPONG.BAS\t-\t256\t256\t-\t-\t-\n"),
+            run.out);
+
+  // extract gives the same bytes; the resource fork goes beside its file.
+  run = RunOvxcli(dir, "extract mydos.xfd atari");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(ConsoleText("1 folders, 2 files, 430 bytes\n"), run.out);
+  EXPECT_EQ(dosSys, ReadFileBytes(dir.File("atari/DOS.SYS")));
+  EXPECT_EQ(pong, ReadFileBytes(dir.File("atari/GAMES/PONG.BAS")));
+  run = RunOvxcli(dir, "extract mfs.img mac");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(letter, ReadFileBytes(dir.File("mac/Letter")));
+  bool exists = false;
+  EXPECT_EQ(Bytes{}, ReadFileBytes(dir.File("mac/Icon"), &exists));
+  EXPECT_TRUE(exists);
+  const Bytes sidecar = ReadFileBytes(dir.File("mac/._Icon"));
+  ASSERT_GE(sidecar.size(), icon.size());
+  EXPECT_EQ(icon, Bytes(sidecar.end() - static_cast<std::ptrdiff_t>(icon.size()), sidecar.end()));
 }
 
 TEST(OvxcliLsCat, NamesHoldingSlashesAreTheVolumesOwn) {
@@ -380,5 +428,114 @@ TEST(OvxcliLsCat, FailuresAndUsage) {
     EXPECT_EQ(usage, run.err) << arguments;
   }
 }
+
+// A hostile catalog: names that would climb out of the folder extracted to,
+// name a device or end in a dot, and a file whose blocks lie past the volume.
+Bytes MakeHostileHfs() {
+  HfsLayout layout;
+  Bytes image = MakeHfsLayoutVolume(layout);
+  PutEmptyExtentsTree(image, layout);
+  auto file = [](uint32_t id, uint32_t length, uint16_t block) {
+    HfsFileSpec spec;
+    spec.fileId = id;
+    spec.dataLength = length;
+    spec.dataExtents = {block, static_cast<uint16_t>((length + 1023) / 1024)};
+    spec.modified = 3000000000u;
+    return spec;
+  };
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(3));
+  PutCatalogNode(image, layout, 1,
+                 MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsFolderRecord(2, "..", 16),
+                                      HfsFileRecord(16, "../../evil", file(20, 4, 40)),
+                                      HfsFileRecord(2, "nul.txt", file(21, 4, 41))}));
+  PutCatalogNode(image, layout, 2,
+                 MakeBTreeNode(0xFF, {
+HfsFileRecord(2, "x\ty ", file(22, 4, 42)),
+                                      HfsFileRecord(2, "100%", file(23, 4, 43)),
+                                      HfsFileRecord(2, "Lost", file(24, 3000, 60000))}));
+  for (uint16_t block : {40, 41, 42, 43}) PutForkBytes(image, layout, {block, 1}, 0, Bytes{'d', 'a', 't', 'a'});
+  return image;
+}
+
+TEST(OvxcliExtract, HostileNamesStayInsideAndNothingIsReplacedUnlessForced) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("hostile.img"), MakeHostileHfs()));
+  ProgramRun run = RunOvxcli(dir, "extract hostile.img out");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(ConsoleText("2 folders, 5 files, 16 bytes\n"), run.out);
+  EXPECT_EQ(ConsoleText("ovxcli: name escaped: Disk/.%2E\n"
+                        "ovxcli: name escaped: Disk/%6Eul.txt\n"
+                        "ovxcli: name escaped: Disk/x%09y%20\n"
+                        "ovxcli: name escaped: Disk/100%25\n"
+                        "ovxcli: cannot write Disk/Lost: the data fork could be read only in part\n"
+                        "ovxcli: name escaped: Disk/.%2E/..%2F..%2Fevil\n"
+                        "ovxcli: 1 could not be written\n"),
+            run.err);
+  EXPECT_EQ("data", ReadFileText(dir.File("out/Disk/.%2E/..%2F..%2Fevil")));
+  for (const char* name : {"out/Disk/%6Eul.txt", "out/Disk/x%09y%20", "out/Disk/100%25"}) {
+    EXPECT_EQ("data", ReadFileText(dir.File(name))) << name;
+  }
+  EXPECT_FALSE(FileExists(dir.File("evil")));
+  EXPECT_FALSE(FileExists(dir.File("out/evil")));
+
+  // Again: every file is there already and stays as it is, unless forced.
+  ASSERT_TRUE(WriteFileBytes(dir.File("out/Disk/100%25"), Bytes{'m', 'i', 'n', 'e'}));
+  run = RunOvxcli(dir, "extract hostile.img out");
+  EXPECT_EQ(1, run.status);
+  EXPECT_NE(std::string::npos, run.err.find(ConsoleText("ovxcli: cannot write Disk/100%25: it exists (--force overwrites it)\n")))
+      << run.err;
+  EXPECT_NE(std::string::npos, run.err.find(ConsoleText("ovxcli: 5 could not be written\n"))) << run.err;
+  EXPECT_EQ("mine", ReadFileText(dir.File("out/Disk/100%25")));
+  run = RunOvxcli(dir, "extract --force hostile.img out");
+  EXPECT_EQ(1, run.status);  // Lost still cannot be read
+  EXPECT_EQ("data", ReadFileText(dir.File("out/Disk/100%25")));
+
+  // One folder, and usage errors.
+  ASSERT_TRUE(WriteFileBytes(dir.File("mac.img"), MakeHfsSample(Awkward(2500), Awkward(5))));
+  run = RunOvxcli(dir, "extract mac.img letters Disk/Letters");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(ConsoleText("0 folders, 1 files, 5 bytes\n"), run.out);
+  const Bytes note = Awkward(5);
+  EXPECT_EQ(std::string(note.begin(), note.end()), ReadFileText(dir.File("letters/Note")));
+  EXPECT_TRUE(FileExists(dir.File("letters/._Note")));  // its type and creator
+  for (const char* arguments : {"extract mac.img", "extract --all mac.img x", "extract mac.img x Disk extra"}) {
+    EXPECT_EQ(2, RunOvxcli(dir, arguments).status) << arguments;
+  }
+  run = RunOvxcli(dir, "extract mac.img x Nowhere");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(ConsoleText("ovxcli: no such folder: Nowhere\n"), run.err);
+  EXPECT_FALSE(FileExists(dir.File("x")));
+}
+
+#ifndef _WIN32
+// Links in the way are never followed, whether they stand for a folder or a file.
+TEST(OvxcliExtract, LinksAreNotFollowed) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir.File("mac.img"), MakeHfsSample(Awkward(2500), Awkward(5))));
+  ASSERT_TRUE(MakeDir(dir.File("elsewhere")));
+  ASSERT_TRUE(MakeDir(dir.File("out")));
+  ASSERT_EQ(0, symlink(dir.File("elsewhere").c_str(), dir.File("out/Disk").c_str()));
+  ProgramRun run = RunOvxcli(dir, "extract mac.img out");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("ovxcli: cannot write Disk/: a link stands there\n"
+            "ovxcli: cannot write Disk/ReadMe: its folder could not be made\n"
+            "ovxcli: cannot write Disk/Odd: its folder could not be made\n"
+            "ovxcli: cannot write Disk/Letters/Note: its folder could not be made\n"
+            "ovxcli: 4 could not be written\n",
+            run.err);
+  EXPECT_FALSE(FileExists(dir.File("elsewhere/ReadMe")));
+  EXPECT_FALSE(FileExists(dir.File("elsewhere/Letters")));
+
+  ASSERT_TRUE(WriteFileBytes(dir.File("target"), Bytes{'k', 'e', 'e', 'p'}));
+  ASSERT_TRUE(MakeDir(dir.File("out2")));
+  ASSERT_TRUE(MakeDir(dir.File("out2/Disk")));
+  ASSERT_EQ(0, symlink(dir.File("target").c_str(), dir.File("out2/Disk/ReadMe").c_str()));
+  run = RunOvxcli(dir, "extract --force mac.img out2");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("ovxcli: cannot write Disk/ReadMe: a link stands there\novxcli: 1 could not be written\n", run.err);
+  EXPECT_EQ("keep", ReadFileText(dir.File("target")));
+  EXPECT_TRUE(FileExists(dir.File("out2/Disk/Letters/Note")));
+}
+#endif
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "file_export.h"
 #include "file_list.h"
 #include "file_system_builders.h"
+#include "image_builders.h"
 #include "list_directory.h"
 #include "resource_ids.h"
 #include "source_tree.h"
@@ -280,4 +281,60 @@ TEST_F(FileExport, DragOutDataIsTheFirstSelectedFileOtherThanTheParent) {
   SelectRows({RowOf("ab")});
   EXPECT_EQ(5u, AskDescriptor().item.nFileSizeLow);
   EXPECT_EQ(kShort, AskContents(0));
+}
+
+// MFS: a text in blocks apart and out of order, and a file with only a
+// resource fork. Atari DOS: a text over two sectors, its directory counting
+// 256 bytes for the 150 they hold.
+TEST_F(FileExport, MfsAndAtariFilesGiveTheirRealBytes) {
+  MfsLayout layout;
+  Bytes mfs = MakeMfsLayoutVolume(layout);
+  const std::string note = "Dear Sam,\r" + Repeat("The disks arrived.\r", 60);
+  PutMfsFork(mfs, layout, {9, 5}, Bytes(note.begin(), note.end()));
+  const Bytes resource(kIcon.begin(), kIcon.begin() + 700);
+  PutMfsFork(mfs, layout, {6}, resource);
+  MfsFileSpec text;
+  text.fileNumber = 1;
+  text.dataLength = static_cast<uint32_t>(note.size());
+  text.dataBlock = 9;
+  MfsFileSpec icon;
+  icon.fileNumber = 2;
+  icon.resourceLength = 700;
+  icon.resourceBlock = 6;
+  PutMfsDirectory(mfs, layout, {MfsDirEntry("Note", text), MfsDirEntry("Icon", icon)});
+  OpenBuilt("mfs.dsk", mfs);
+  ASSERT_EQ(FormatMfs, explorer.currentVolume->format);
+  std::string windows = "Dear Sam,\r\n" + Repeat("The disks arrived.\r\n", 60);
+  EXPECT_EQ(windows, CopyAndPaste("Note"));
+  SelectRows({RowOf("Note")});
+  EXPECT_EQ(note.size(), AskDescriptor().item.nFileSizeLow);
+  EXPECT_EQ(note, AskContents(0));
+  SelectRows({RowOf("Icon")});
+  EXPECT_EQ(700u, AskDescriptor().item.nFileSizeLow);
+  EXPECT_EQ(Text(resource), AskContents(0));
+
+  Bytes atari = MakeAtariDisk(false, true, false);
+  const std::string lines = Repeat("LINE\x9B", 30);
+  PutAtariFile(atari, true, false, 0, {40, 12}, Bytes(lines.begin(), lines.end()));
+  PutAtariDirectory(atari, true, false, {AtariDirEntry(0x42, 2, 40, "LINES   TXT")});
+  OpenBuilt("text.atr", atari);
+  ASSERT_EQ(FormatAtariDos, explorer.currentVolume->format);
+  EXPECT_EQ(Repeat("LINE\r\n", 30), CopyAndPaste("LINES.TXT"));
+  SelectRows({RowOf("LINES.TXT")});
+  EXPECT_EQ(lines.size(), AskDescriptor().item.nFileSizeLow);
+  EXPECT_EQ(lines, AskContents(0));
+
+  // A MyDOS sub-folder is entered like a FAT folder, and ".." leads back.
+  Bytes myDos = MakeAtariDisk(true, true, false);
+  PutAtariDirectory(myDos, true, false, {AtariDirEntry(0x10, 8, 400, "GAMES      ")});
+  PutAtariDirectoryAt(myDos, true, false, 400, {AtariDirEntry(0x42, 2, 40, "LINES   TXT")});
+  PutAtariFile(myDos, true, false, 0, {40, 12}, Bytes(lines.begin(), lines.end()));
+  OpenBuilt("folders.atr", myDos);
+  ASSERT_EQ(Rows{"GAMES"}, RowTexts());
+  OpenListItem(RowOf("GAMES"));
+  EXPECT_STREQ("GAMES\\", explorer.folderPath);
+  EXPECT_EQ((Rows{"..", "LINES.TXT"}), RowTexts());
+  EXPECT_EQ(Repeat("LINE\r\n", 30), CopyAndPaste("LINES.TXT"));
+  OpenListItem(RowOf(".."));
+  EXPECT_EQ(Rows{"GAMES"}, RowTexts());
 }

@@ -19,7 +19,7 @@ int ListDirectory(Volume* volume, const char* path, DirEntry** array) {
     case FormatHfs: count = ListHfsDirectory(volume, path, array); break;
     case FormatMfs: count = ListMfsDirectory(volume, path, array); break;
     case FormatAtariDos:
-    case FormatMyDos: count = ListAtariDirectory(volume, array); break;
+    case FormatMyDos: count = ListAtariDirectory(volume, path, array); break;
     case FormatFat12:
     case FormatFat16: count = ListFatDirectory(volume, path, array); break;
     default: count = 0; break;
@@ -36,6 +36,9 @@ uint32_t ReadEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry) {
   if (!volume || !buffer || !entry) return 0;
   switch (volume->format) {
     case FormatHfs: return ReadHfsEntryData(volume, buffer, entry);
+    case FormatMfs: return ReadMfsEntryData(volume, buffer, entry);
+    case FormatAtariDos:
+    case FormatMyDos: return ReadAtariEntryData(volume, buffer, entry);
     case FormatFat12:
     case FormatFat16: return ReadFatEntryData(volume, buffer, entry);
     default: return 0;
@@ -46,8 +49,19 @@ uint64_t EntryDataBufferBytes(Volume* volume, const DirEntry* entry) {
   if (!volume || !entry) return 0;
   switch (volume->format) {
     case FormatHfs: return HfsEntryDataBytes(volume, entry);
+    case FormatMfs: return MfsEntryDataBytes(volume, entry);
+    case FormatAtariDos:
+    case FormatMyDos: return AtariEntryDataBytes(volume, entry);
     case FormatFat12:
     case FormatFat16: return FatEntryDataBytes(volume, entry);
     default: return 0;
   }
+}
+
+uint32_t EntryDataLength(Volume* volume, const DirEntry* entry) {
+  if (!entry) return 0;
+  if (volume && (volume->format == FormatAtariDos || volume->format == FormatMyDos)) {
+    return AtariEntryDataLength(volume, entry);
+  }
+  return entry->dataSize != 0 ? entry->dataSize : entry->size;
 }

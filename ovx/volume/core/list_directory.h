@@ -17,12 +17,21 @@
 int ListDirectory(Volume* volume, const char* path, DirEntry** array);
 
 // Reads the data of a listed file into buffer, which must hold
-// EntryDataBufferBytes(volume, entry) bytes. Returns the number of bytes
-// placed; 0 for an empty file, a failed read or a format whose files cannot
-// be read (MFS, Atari DOS).
+// EntryDataBufferBytes(volume, entry) bytes: on HFS and MFS the data fork
+// (the resource fork when the data fork is empty) in whole allocation
+// blocks, on FAT the cluster chain up to the size, on Atari DOS and MyDOS
+// the bytes the file's sectors hold. Returns the number of bytes placed; 0
+// for an empty file, a failed read or a format without files.
 uint32_t ReadEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry);
 
-// The most ReadEntryData writes for entry: HFS, the fork's length rounded up
-// to whole allocation blocks; FAT, the size rounded up to a whole cluster; 0
-// for other formats or when the volume cannot be read.
+// The most ReadEntryData writes for entry: HFS and MFS, the fork's length
+// rounded up to whole allocation blocks; FAT, the size rounded up to a whole
+// cluster; Atari, the size; never more than the medium holds. 0 for other
+// formats or when the volume cannot be read.
 uint64_t EntryDataBufferBytes(Volume* volume, const DirEntry* entry);
+
+// The length of the file's data as ReadEntryData delivers it, cut to the
+// file: the fork's length (data, or resource when the data fork is empty),
+// the size on FAT; on Atari DOS and MyDOS, whose directories count only
+// sectors, the bytes the chain holds, which takes a walk along it.
+uint32_t EntryDataLength(Volume* volume, const DirEntry* entry);

@@ -7,6 +7,7 @@
 #include "device_backends.h"
 #include "fat_volume.h"
 #include "format_detect.h"
+#include "hfs_catalog.h"
 #include "image_transfer.h"
 #include "sector_transfer.h"
 
@@ -17,6 +18,8 @@ enum {
   kDeviceNameOffset = 8,  // vendor and product identification
   kDeviceNameBytes = 24,
   kCapacityBytes = 8,
+  kDiskCopyHeaderBytes = 84,
+  kAtrHeaderBytes = 16,
 };
 
 // Releases the record and everything it owns, whatever its kind.
@@ -28,6 +31,7 @@ void ReleaseVolume(Volume* volume) {
   if (volume->catalog) HeapFree(GetProcessHeap(), 0, volume->catalog);
   if (volume->catalogIndex) HeapFree(GetProcessHeap(), 0, volume->catalogIndex);
   ReleaseFatListingMemo(volume);
+  ReleaseHfsFileTable(volume);
   HeapFree(GetProcessHeap(), 0, volume);
 }
 
@@ -68,6 +72,40 @@ bool OpenScsiDevice(Volume* volume, uintptr_t source) {
   return true;
 }
 
+// A double-density ATR image keeps its three boot sectors at 128 bytes, so
+// that 144 bytes are left over 256: its header says so, with the image's
+// length in 16-byte paragraphs and the sector size.
+bool IsAtrImage(HANDLE file, uint64_t size) {
+  uint8_t header[kAtrHeaderBytes];
+  if (ReadImageBytes(file, 0, header, sizeof header) != sizeof header) return false;
+  const uint64_t paragraphs = ReadLE16(header + 2) | static_cast<uint32_t>(header[6]) << 16;
+  const uint32_t sectorBytes = ReadLE16(header + 4);
+  return header[0] == 0x96 && header[1] == 0x02 && kAtrHeaderBytes + paragraphs * 16 == size &&
+         (sectorBytes == 128 || sectorBytes == 256);
+}
+
+// A Disk Copy 4.2 image whose tag data (12 bytes a sector) follow its
+// sectors, so that its size leaves other than 84 over 256 (a 400 KB disk:
+// 419,284 bytes). Taken only when the header's own fields agree with one
+// another and with the file's length; sets *diskBytes to the sectors' bytes.
+bool IsTaggedDiskCopyImage(HANDLE file, uint64_t size, uint32_t* diskBytes) {
+  static const uint32_t kDiskBytesByFormat[] = {400 * 1024, 800 * 1024, 720 * 1024, 1440 * 1024};
+  uint8_t header[kDiskCopyHeaderBytes];
+  if (ReadImageBytes(file, 0, header, sizeof header) != sizeof header) return false;
+  const uint32_t dataBytes = ReadBE32(header + 64);
+  const uint32_t tagBytes = ReadBE32(header + 68);
+  const uint8_t diskFormat = header[80];
+  const uint8_t formatByte = header[81];
+  const bool consistent =
+      header[0] <= 63 && diskFormat < sizeof kDiskBytesByFormat / sizeof *kDiskBytesByFormat &&
+      dataBytes == kDiskBytesByFormat[diskFormat] && (tagBytes == 0 || tagBytes == dataBytes / 512 * 12) &&
+      kDiskCopyHeaderBytes + static_cast<uint64_t>(dataBytes) + tagBytes == size &&
+      (formatByte == 0x02 || formatByte == 0x12 || formatByte == 0x22 || formatByte == 0x24) &&
+      ReadBE16(header + 82) == 0x0100;
+  if (consistent) *diskBytes = dataBytes;
+  return consistent;
+}
+
 // Opens the image file as the flags say. Returns false, with the platform's
 // error set, when it cannot be opened.
 bool OpenImageFile(Volume* volume, const char* path, int flags) {
@@ -101,12 +139,24 @@ bool OpenImageFile(Volume* volume, const char* path, int flags) {
   if (!ImageFileSize(file, &size)) return false;
   const uint64_t kilobytes = size >> 10;
   volume->sizeKB = kilobytes <= INT32_MAX ? static_cast<int32_t>(kilobytes) : INT32_MAX;
-  // Only the size tells: 84 bytes front a Disk Copy 4.2 image of a Macintosh
-  // disk, 16 bytes an ATR image of an Atari 8-bit disk. The header is never read.
+  // The size tells first: 84 bytes front a Disk Copy 4.2 image of a
+  // Macintosh disk, 16 bytes an ATR image of an Atari 8-bit disk. Only where
+  // it tells nothing is a header read, so that every image it recognises
+  // opens as it always has.
+  uint32_t diskBytes;
   switch (size % 256) {
-    case 84: volume->headerLength = 84; break;
-    case 16: volume->headerLength = 16; break;
-    default: volume->headerLength = 0; break;
+    case 84: volume->headerLength = kDiskCopyHeaderBytes; break;
+    case 16: volume->headerLength = kAtrHeaderBytes; break;
+    default:
+      if (IsAtrImage(file, size)) {
+        volume->headerLength = kAtrHeaderBytes;
+      } else if (IsTaggedDiskCopyImage(file, size, &diskBytes)) {
+        volume->headerLength = kDiskCopyHeaderBytes;
+        volume->sizeKB = static_cast<int32_t>(diskBytes >> 10);
+      } else {
+        volume->headerLength = 0;
+      }
+      break;
   }
   return true;
 }
@@ -168,4 +218,12 @@ int CloseVolume(Volume* volume) {
 
 uint64_t MediumBytes(const Volume* volume) {
   return volume->sizeKB > 0 ? static_cast<uint64_t>(volume->sizeKB) * 1024 : UINT64_MAX;
+}
+
+uint64_t WholeBlocksWithinMedium(const Volume* volume, uint64_t length, uint32_t blockBytes) {
+  if (blockBytes == 0) return 0;
+  const uint64_t blocks = (length + blockBytes - 1) / blockBytes * blockBytes;
+  const uint64_t medium = MediumBytes(volume);
+  const uint64_t mediumSectors = medium == UINT64_MAX ? medium : (medium + kSectorBytes - 1) / kSectorBytes * kSectorBytes;
+  return blocks < mediumSectors ? blocks : mediumSectors;
 }

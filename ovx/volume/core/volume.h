@@ -81,6 +81,10 @@ struct Volume {
   uint64_t* catalogIndex;
   int32_t catalogIndexCount;
 
+  // HFS: every file record of the catalog, for what listings leave out; null until asked for.
+  struct MacFileInfo* hfsFiles;
+  int32_t hfsFileCount;
+
   // FAT on a read-only image: folders reached by earlier listings; null until the first.
   struct FatListingMemo* fatListingMemo;
 };
@@ -94,6 +98,12 @@ Volume* OpenVolume(VolumeKind kind, uintptr_t source, int flags);
 // The bytes the medium holds (sizeKB), the most that anything read from it
 // can amount to; UINT64_MAX when its size is not known.
 uint64_t MediumBytes(const Volume* volume);
+
+// What a read of length bytes in whole blocks of blockBytes may write: the
+// length rounded up to whole blocks, but never more whole 512-byte sectors
+// than the medium holds, however large the blocks or the length a damaged
+// volume gives.
+uint64_t WholeBlocksWithinMedium(const Volume* volume, uint64_t length, uint32_t blockBytes);
 
 // Closes the image file and releases the cache buffers, the catalog and the
 // record. Returns 1; 0 (releasing nothing) for null or an unknown kind.

@@ -28,17 +28,26 @@ enum {
 
 uint32_t SaturatingSum(uint32_t a, uint32_t b) { return a > UINT32_MAX - b ? UINT32_MAX : a + b; }
 
+// The data of a catalog leaf record after its key, and its length; null
+// for a record without a name or without data.
+const uint8_t* RecordData(const uint8_t* record, unsigned length, unsigned* dataLength) {
+  if (length < 7 || record[0] < 7) return nullptr;
+  const unsigned nameLength = record[6];
+  if (nameLength == 0 || nameLength > kMaxNameBytes) return nullptr;
+  // The data begins on an even offset after the key.
+  const unsigned d = 7 + nameLength + (nameLength % 2 == 0 ? 1 : 0);
+  if (d >= length) return nullptr;
+  *dataLength = length - d;
+  return record + d;
+}
+
 // Builds the DirEntry of one catalog leaf record; 0 for thread records and
 // for records that do not hold what their kind needs.
 int EntryFromRecord(const uint8_t* record, unsigned length, DirEntry* entry) {
-  if (length < 7 || record[0] < 7) return 0;
+  unsigned dataLength;
+  const uint8_t* data = RecordData(record, length, &dataLength);
+  if (!data) return 0;
   const unsigned nameLength = record[6];
-  if (nameLength == 0 || nameLength > kMaxNameBytes) return 0;
-  // The data begins on an even offset after the key.
-  const unsigned d = 7 + nameLength + (nameLength % 2 == 0 ? 1 : 0);
-  if (d >= length) return 0;
-  const uint8_t* data = record + d;
-  const unsigned dataLength = length - d;
   memset(entry, 0, sizeof *entry);
   memcpy(entry->name, record + 7, nameLength);
   entry->parentId = ReadBE32(record + 2);
@@ -121,7 +130,9 @@ int32_t ChildCount(const Volume* volume, uint32_t folderId) {
   return static_cast<int32_t>(std::lower_bound(begin, end, key + (uint64_t{1} << 32)) - std::lower_bound(begin, end, key));
 }
 
-int ReadCatalog(Volume* volume) {
+// Calls visit(context, record, length) for every leaf record of the catalog.
+// Returns 0 when the catalog cannot be opened.
+int SweepCatalog(Volume* volume, HfsRecordVisitor visit, void* context) {
   HfsVolumeInfo info;
   if (!ReadHfsVolumeInfo(volume, &info)) return 0;
   const uint64_t catalogBlocks = (static_cast<uint64_t>(info.catalogFileBytes) + info.blockBytes - 1) / info.blockBytes;
@@ -130,15 +141,70 @@ int ReadCatalog(Volume* volume) {
   HfsBTree tree;
   if (ok) ok = OpenHfsBTree(volume, &info, &fork, &tree);
   if (ok) {
-    DropCatalogIndex(volume);
-    SweepHfsLeaves(&tree, AddCatalogRecord, volume);
+    SweepHfsLeaves(&tree, visit, context);
     CloseHfsBTree(&tree);
-    BuildCatalogIndex(volume);
-    volume->currentPath[0] = '\0';
-    volume->currentDirId = kTopFolderId;
   }
   ReleaseHfsFork(&fork);
   return ok;
+}
+
+int ReadCatalog(Volume* volume) {
+  DropCatalogIndex(volume);
+  ReleaseHfsFileTable(volume);
+  if (!SweepCatalog(volume, AddCatalogRecord, volume)) return 0;
+  BuildCatalogIndex(volume);
+  volume->currentPath[0] = '\0';
+  volume->currentDirId = kTopFolderId;
+  return 1;
+}
+
+// The files of the catalog with what their listing entries leave out, sorted
+// by file id; made by a sweep of its own on the first request after the
+// catalog was read.
+struct FileTableSweep {
+  Volume* volume;
+  MacFileInfo* files;
+  size_t count;
+  bool full;
+};
+
+void AddFileRecord(void* context, const uint8_t* record, unsigned length) {
+  FileTableSweep* sweep = static_cast<FileTableSweep*>(context);
+  unsigned dataLength;
+  const uint8_t* data = RecordData(record, length, &dataLength);
+  if (!data || data[0] != kFileRecord || dataLength < kFileRecordBytes || sweep->full) return;
+  // No more files than the catalog could hold entries, as for the listing.
+  if (sweep->count >= MediumBytes(sweep->volume) / kMinEntryRecordBytes) return;
+  void* block = sweep->files;
+  if (!ReserveHeapArray(&block, sizeof(MacFileInfo), sweep->count + 1)) {
+    sweep->full = true;
+    return;
+  }
+  sweep->files = static_cast<MacFileInfo*>(block);
+  MacFileInfo& info = sweep->files[sweep->count++];
+  memset(&info, 0, sizeof info);
+  info.format = FormatHfs;
+  memcpy(info.finderInfo, data + 4, 16);
+  memcpy(info.finderInfo + 16, data + 56, 16);
+  info.fileId = ReadBE32(data + 20);
+  info.forkLength[MacDataFork] = ReadBE32(data + 26);
+  info.forkLength[MacResourceFork] = ReadBE32(data + 36);
+  memcpy(info.forkStart[MacDataFork], data + 74, kHfsExtentRecordBytes);
+  memcpy(info.forkStart[MacResourceFork], data + 86, kHfsExtentRecordBytes);
+}
+
+int MakeFileTable(Volume* volume) {
+  FileTableSweep sweep = {volume, nullptr, 0, false};
+  if (!SweepCatalog(volume, AddFileRecord, &sweep) || sweep.full) {
+    if (sweep.files) HeapFree(GetProcessHeap(), 0, sweep.files);
+    return 0;
+  }
+  // Leaf order is key order, parent first: sorted by id only by chance.
+  std::stable_sort(sweep.files, sweep.files + sweep.count,
+                   [](const MacFileInfo& a, const MacFileInfo& b) { return a.fileId < b.fileId; });
+  volume->hfsFiles = sweep.files;
+  volume->hfsFileCount = static_cast<int32_t>(sweep.count);
+  return 1;
 }
 
 // Walks from currentPath down to path, one folder name at a time. Returns 0
@@ -179,16 +245,6 @@ void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
   *length = entry->dataSize != 0 ? entry->dataSize : entry->size;
 }
 
-// What a read of the fork may write: its length in whole allocation blocks,
-// but never more whole sectors than the medium holds, however large the
-// blocks or the length a damaged volume gives.
-uint64_t ForkReadBytes(const Volume* volume, uint32_t length, uint32_t blockBytes) {
-  const uint64_t blocks = (static_cast<uint64_t>(length) + blockBytes - 1) / blockBytes * blockBytes;
-  const uint64_t medium = MediumBytes(volume);
-  const uint64_t mediumSectors = medium == UINT64_MAX ? medium : (medium + kSectorBytes - 1) / kSectorBytes * kSectorBytes;
-  return blocks < mediumSectors ? blocks : mediumSectors;
-}
-
 }  // namespace
 
 int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
@@ -219,27 +275,53 @@ int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
   return count;
 }
 
+int FindHfsFileInfo(Volume* volume, uint32_t fileId, MacFileInfo* info) {
+  if (!volume->hfsFiles && !MakeFileTable(volume)) return 0;
+  const MacFileInfo* begin = volume->hfsFiles;
+  const MacFileInfo* end = begin + volume->hfsFileCount;
+  const MacFileInfo* found =
+      std::lower_bound(begin, end, fileId, [](const MacFileInfo& a, uint32_t id) { return a.fileId < id; });
+  if (found == end || found->fileId != fileId) return 0;
+  *info = *found;
+  return 1;
+}
+
+void ReleaseHfsFileTable(Volume* volume) {
+  if (volume->hfsFiles) HeapFree(GetProcessHeap(), 0, volume->hfsFiles);
+  volume->hfsFiles = nullptr;
+  volume->hfsFileCount = 0;
+}
+
 uint64_t HfsEntryDataBytes(Volume* volume, const DirEntry* entry) {
-  HfsVolumeInfo info;
-  if (!ReadHfsVolumeInfo(volume, &info)) return 0;
   uint8_t forkType;
   uint32_t length;
   ForkOf(entry, &forkType, &length);
-  return ForkReadBytes(volume, length, info.blockBytes);
+  return HfsForkBufferBytes(volume, length);
 }
 
 uint32_t ReadHfsEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry) {
-  HfsVolumeInfo info;
-  if (!ReadHfsVolumeInfo(volume, &info)) return 0;
   uint8_t forkType;
   uint32_t length;
   ForkOf(entry, &forkType, &length);
+  return ReadHfsFork(volume, entry->nodeId, forkType, entry->location, length, buffer);
+}
+
+uint64_t HfsForkBufferBytes(Volume* volume, uint32_t length) {
+  HfsVolumeInfo info;
+  if (!ReadHfsVolumeInfo(volume, &info)) return 0;
+  return WholeBlocksWithinMedium(volume, length, info.blockBytes);
+}
+
+uint32_t ReadHfsFork(Volume* volume, uint32_t fileId, uint8_t forkType, const uint8_t* firstRecord, uint32_t length,
+                     uint8_t* buffer) {
+  HfsVolumeInfo info;
+  if (!ReadHfsVolumeInfo(volume, &info)) return 0;
   // Whole allocation blocks, but no more of them than the fork's length
   // needs: the fork's last extent may run on for a whole clump.
-  const uint64_t limit = ForkReadBytes(volume, length, info.blockBytes);
+  const uint64_t limit = WholeBlocksWithinMedium(volume, length, info.blockBytes);
   HfsFork fork;
   const uint64_t neededBlocks = (limit + info.blockBytes - 1) / info.blockBytes;
-  if (!LoadHfsFork(volume, &info, entry->nodeId, forkType, entry->location, neededBlocks, &fork)) {
+  if (!LoadHfsFork(volume, &info, fileId, forkType, firstRecord, neededBlocks, &fork)) {
     ReleaseHfsFork(&fork);
     return 0;
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "dir_entry.h"
+#include "mac_file.h"
 #include "volume.h"
 
 // Lists path (folder names each followed by ':'; empty = the top, whose one
@@ -23,3 +24,18 @@ uint32_t ReadHfsEntryData(Volume* volume, uint8_t* buffer, const DirEntry* entry
 // The fork's length rounded up to whole allocation blocks; 0 when the
 // volume information block cannot be read.
 uint64_t HfsEntryDataBytes(Volume* volume, const DirEntry* entry);
+
+// Reads fork forkType (kHfsDataFork or kHfsResourceFork) of file fileId,
+// whose first extent record is firstRecord and whose length is length, in
+// whole allocation blocks; buffer holds HfsForkBufferBytes(length). Returns
+// the bytes placed, less when an extent cannot be read or found.
+uint32_t ReadHfsFork(Volume* volume, uint32_t fileId, uint8_t forkType, const uint8_t* firstRecord, uint32_t length,
+                     uint8_t* buffer);
+uint64_t HfsForkBufferBytes(Volume* volume, uint32_t length);
+
+// Fills *info with the catalog's file record of fileId. The first call after
+// the catalog was read sweeps it once more for every file record. Returns 1;
+// 0 when no file has that id, or the catalog or memory fails.
+int FindHfsFileInfo(Volume* volume, uint32_t fileId, MacFileInfo* info);
+// Releases what FindHfsFileInfo keeps.
+void ReleaseHfsFileTable(Volume* volume);

@@ -159,6 +159,67 @@ void PutEmptyExtentsTree(Bytes& image, const HfsLayout& layout) {
   PutExtentsNode(image, layout, 1, MakeBTreeNode(0xFF, {}));
 }
 
+Bytes MakeMfsLayoutVolume(const MfsLayout& layout) {
+  Bytes image = MakeMfsVolume(layout.sizeKB, layout.blockCount, layout.blockBytes);
+  PutBE16(image, 1024 + 14, layout.directorySector);
+  PutBE16(image, 1024 + 16, layout.directorySectors);
+  PutBE16(image, 1024 + 28, layout.firstBlockSector);
+  return image;
+}
+
+void PutMfsMapEntry(Bytes& image, uint16_t block, uint16_t value) {
+  const size_t k = block - 2u;
+  const size_t at = 1024 + 64 + k * 3 / 2;
+  if (k % 2 == 0) {
+    image.at(at) = static_cast<uint8_t>(value >> 4);
+    image.at(at + 1) = static_cast<uint8_t>((image.at(at + 1) & 0x0F) | (value & 0x0F) << 4);
+  } else {
+    image.at(at) = static_cast<uint8_t>((image.at(at) & 0xF0) | (value >> 8 & 0x0F));
+    image.at(at + 1) = static_cast<uint8_t>(value);
+  }
+}
+
+void PutMfsFork(Bytes& image, const MfsLayout& layout, const std::vector<uint16_t>& blocks, const Bytes& data) {
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const size_t from = i * layout.blockBytes;
+    if (from < data.size()) {
+      const size_t piece = std::min<size_t>(layout.blockBytes, data.size() - from);
+      PutBytes(image, layout.firstBlockSector * 512ull + (blocks[i] - 2ull) * layout.blockBytes,
+               Bytes(data.begin() + from, data.begin() + from + piece));
+    }
+    PutMfsMapEntry(image, blocks[i], i + 1 < blocks.size() ? blocks[i + 1] : 1);
+  }
+}
+
+Bytes MfsDirEntry(const std::string& name, const MfsFileSpec& file) {
+  Bytes entry(51 + name.size() + (name.size() % 2 == 0 ? 1 : 0));
+  entry[0] = 0x80;
+  std::copy_n(file.type.begin(), std::min<size_t>(4, file.type.size()), entry.begin() + 2);
+  std::copy_n(file.creator.begin(), std::min<size_t>(4, file.creator.size()), entry.begin() + 6);
+  PutBE16(entry, 10, file.finderFlags);
+  PutBE32(entry, 18, file.fileNumber);
+  PutBE16(entry, 22, file.dataBlock);
+  PutBE32(entry, 24, file.dataLength);
+  PutBE16(entry, 32, file.resourceBlock);
+  PutBE32(entry, 34, file.resourceLength);
+  PutBE32(entry, 46, file.modified);
+  entry[50] = static_cast<uint8_t>(name.size());
+  std::copy(name.begin(), name.end(), entry.begin() + 51);
+  return entry;
+}
+
+void PutMfsDirectory(Bytes& image, const MfsLayout& layout, const std::vector<Bytes>& entries) {
+  size_t sector = layout.directorySector, at = 0;
+  for (const Bytes& entry : entries) {
+    if (at + entry.size() > 512) {
+      ++sector;
+      at = 0;
+    }
+    PutBytes(image, sector * 512 + at, entry);
+    at += entry.size();
+  }
+}
+
 Bytes FatDirEntry(const std::string& name11, uint8_t attributes, uint16_t firstCluster, uint32_t size, uint16_t date,
                   uint16_t time) {
   Bytes entry(32);
@@ -217,6 +278,35 @@ Bytes AtariDirEntry(uint8_t flags, uint16_t sectors, uint16_t firstSector, const
   PutLE16(entry, 3, firstSector);
   std::copy_n(name11.begin(), std::min<size_t>(11, name11.size()), entry.begin() + 5);
   return entry;
+}
+
+size_t AtariSectorOffset(bool atr, bool doubleDensity, uint32_t sector) {
+  const size_t header = atr ? 16 : 0;
+  if (!doubleDensity) return header + (sector - 1) * 128ull;
+  if (!atr) return (sector - 1) * 256ull;
+  return sector <= 3 ? header + (sector - 1) * 128ull : header + 3 * 128 + (sector - 4) * 256ull;
+}
+
+void PutAtariDirectoryAt(Bytes& image, bool atr, bool doubleDensity, uint32_t first, const std::vector<Bytes>& entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    PutBytes(image, AtariSectorOffset(atr, doubleDensity, first + static_cast<uint32_t>(i / 8)) + 16 * (i % 8),
+             entries[i]);
+  }
+}
+
+void PutAtariFile(Bytes& image, bool atr, bool doubleDensity, uint8_t fileNumber, const std::vector<uint16_t>& sectors,
+                  const Bytes& data, bool numbered) {
+  const size_t sectorBytes = doubleDensity ? 256 : 128, room = sectorBytes - 3;
+  for (size_t i = 0; i < sectors.size(); ++i) {
+    const size_t base = AtariSectorOffset(atr, doubleDensity, sectors[i]);
+    const size_t from = std::min(data.size(), i * room);
+    const size_t piece = std::min(room, data.size() - from);
+    PutBytes(image, base, Bytes(data.begin() + from, data.begin() + from + piece));
+    const uint16_t next = i + 1 < sectors.size() ? sectors[i + 1] : 0;
+    image.at(base + sectorBytes - 3) = static_cast<uint8_t>(numbered ? fileNumber << 2 | next >> 8 : next >> 8);
+    image.at(base + sectorBytes - 2) = static_cast<uint8_t>(next);
+    image.at(base + sectorBytes - 1) = static_cast<uint8_t>(piece);
+  }
 }
 
 void PutAtariDirectory(Bytes& image, bool atr, bool doubleDensity, const std::vector<Bytes>& entries) {

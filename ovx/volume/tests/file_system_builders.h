@@ -63,6 +63,40 @@ Bytes HfsExtentsRecord(uint8_t forkType, uint32_t fileId, uint16_t startBlock, c
 // An extents overflow file with no records: header node and one empty leaf.
 void PutEmptyExtentsTree(Bytes& image, const HfsLayout& layout);
 
+// MFS volumes of these tests, laid out as a 400 KB floppy: the directory
+// from sector 4, allocation block 2 at firstBlockSector.
+struct MfsLayout {
+  uint32_t sizeKB = 400;
+  uint16_t blockCount = 391;
+  uint32_t blockBytes = 1024;
+  uint16_t firstBlockSector = 16;
+  uint16_t directorySector = 4;
+  uint16_t directorySectors = 12;
+};
+// The volume information block of layout, an empty block map and directory.
+Bytes MakeMfsLayoutVolume(const MfsLayout& layout);
+// Sets block's 12-bit entry of the block map (0 free, 1 last of its fork,
+// else the next block).
+void PutMfsMapEntry(Bytes& image, uint16_t block, uint16_t value);
+// Writes data into the blocks in order and links them in the map, the last one ending the fork.
+void PutMfsFork(Bytes& image, const MfsLayout& layout, const std::vector<uint16_t>& blocks, const Bytes& data);
+struct MfsFileSpec {
+  std::string type = "TEXT";
+  std::string creator = "MACA";
+  uint16_t finderFlags = 0;
+  uint32_t fileNumber = 1;
+  uint32_t dataLength = 0;
+  uint16_t dataBlock = 0;  // first allocation block of each fork
+  uint32_t resourceLength = 0;
+  uint16_t resourceBlock = 0;
+  uint32_t modified = 0;
+};
+// One directory entry (padded to an even length).
+Bytes MfsDirEntry(const std::string& name, const MfsFileSpec& file);
+// Writes entries end to end from the directory's first sector, going on in
+// the next sector where one would not fit.
+void PutMfsDirectory(Bytes& image, const MfsLayout& layout, const std::vector<Bytes>& entries);
+
 // A 32-byte FAT directory entry; name11 is the stored 8 + 3 bytes.
 Bytes FatDirEntry(const std::string& name11, uint8_t attributes, uint16_t firstCluster, uint32_t size,
                   uint16_t date = 0, uint16_t time = 0);
@@ -82,3 +116,16 @@ Bytes AtariDirEntry(uint8_t flags, uint16_t sectors, uint16_t firstSector, const
 // Writes entries from the start of the directory (sector 361) of an image
 // made by MakeAtariDisk with the same atr and doubleDensity.
 void PutAtariDirectory(Bytes& image, bool atr, bool doubleDensity, const std::vector<Bytes>& entries);
+
+// Where Atari sector `sector` (from 1) of an image made by MakeAtariDisk
+// begins, header included: in double-density ATR images the first three
+// sectors are 128 bytes long.
+size_t AtariSectorOffset(bool atr, bool doubleDensity, uint32_t sector);
+// Writes a directory of up to 64 entries into the eight sectors from first,
+// eight entries to a sector as DOS keeps them.
+void PutAtariDirectoryAt(Bytes& image, bool atr, bool doubleDensity, uint32_t first, const std::vector<Bytes>& entries);
+// Writes data as a DOS 2 file: each sector of the chain holds what fits
+// (125 or 253 bytes) and ends with the link: file number and next sector,
+// then the count of bytes used. numbered = false writes MyDOS's 16-bit link.
+void PutAtariFile(Bytes& image, bool atr, bool doubleDensity, uint8_t fileNumber, const std::vector<uint16_t>& sectors,
+                  const Bytes& data, bool numbered = true);

@@ -51,10 +51,16 @@ Bytes SmallMfs() {
     image[at] = 0x80;
     std::copy_n("TEXTMACA", 8, image.begin() + at + 2);
     PutBE32(image, at + 24, 100);
+    PutBE16(image, at + 22, name == "Letter" ? 2 : 5);  // first allocation block
     image[at + 50] = static_cast<uint8_t>(name.size());
     std::copy(name.begin(), name.end(), image.begin() + at + 51);
     at += 51 + name.size() + (name.size() % 2 == 0 ? 1 : 0);
   }
+  // Blocks from sector 8: Letter in blocks 2 and 3, Tool in 5, whose map entry points back at itself.
+  PutBE16(image, 1024 + 28, 8);
+  PutMfsMapEntry(image, 2, 3);
+  PutMfsMapEntry(image, 3, 1);
+  PutMfsMapEntry(image, 5, 5);
   return image;
 }
 
@@ -88,6 +94,20 @@ Bytes SmallAtari() {
                     {AtariDirEntry(0x42, 10, 4, "DOS     SYS"), AtariDirEntry(0x62, 3, 20, "GAME    OBJ"),
                      AtariDirEntry(0x80, 1, 30, "GONE       ")});
   image.resize(368 * 128);
+  return image;
+}
+
+// MyDOS with a sub-folder and files in sector chains, on a double-density
+// ATR image whose first three sectors are 128 bytes long.
+Bytes AtariFolders() {
+  Bytes image = MakeAtariDisk(true, true, true);
+  PutAtariDirectory(image, true, true,
+                    {AtariDirEntry(0x42, 2, 4, "DOS     SYS"), AtariDirEntry(0x10, 8, 369, "GAMES      ")});
+  PutAtariDirectoryAt(image, true, true, 369, {AtariDirEntry(0x42, 2, 377, "PONG    BAS")});
+  PutAtariFile(image, true, true, 0, {4, 5}, Bytes(300, 'd'));
+  PutAtariFile(image, true, true, 0, {377, 378}, Bytes(260, 'p'));
+  image.resize(16 + 3 * 128 + 376 * 256);
+  PutLE16(image, 2, static_cast<uint16_t>((image.size() - 16) / 16));  // the header's length in paragraphs
   return image;
 }
 
@@ -140,7 +160,7 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const std::pair<const char*, Bytes> seeds[] = {
       {"hfs", SmallHfs()}, {"mfs", SmallMfs()}, {"fat12", SmallFat(false)}, {"fat16", SmallFat(true)},
-      {"atari", SmallAtari()}, {"hfs-loop", HfsLoop()}, {"hfs-overlap", HfsOverlap()},
+      {"atari", SmallAtari()}, {"atari-folders", AtariFolders()}, {"hfs-loop", HfsLoop()}, {"hfs-overlap", HfsOverlap()},
       {"hfs-huge-block", HfsHugeBlock()}, {"fat-loop", FatLoop()},
   };
   for (const auto& seed : seeds) {

@@ -75,6 +75,16 @@ Bytes WithDiskCopyHeader(const Bytes& disk, const std::string& name) {
   return image;
 }
 
+Bytes WithTaggedDiskCopyHeader(const Bytes& disk400K, const std::string& name) {
+  Bytes image = WithDiskCopyHeader(disk400K, name);
+  const uint32_t tagBytes = static_cast<uint32_t>(disk400K.size() / 512 * 12);
+  PutBE32(image, 68, tagBytes);
+  image[80] = 0;
+  image[81] = 0x12;
+  for (uint32_t i = 0; i < tagBytes; ++i) image.push_back(static_cast<uint8_t>(i % 12 == 0 ? 0xA5 : i));
+  return image;
+}
+
 Bytes MakePartitionedDisk(uint32_t totalBlocks, const std::vector<PartitionSpec>& partitions,
                           const std::vector<Bytes>& contents) {
   Bytes image(static_cast<size_t>(totalBlocks) * 512);

@@ -27,6 +27,10 @@ Bytes MakeMfsVolume(uint32_t sizeKB, uint16_t allocationBlocks, uint32_t allocat
 
 // The disk preceded by an 84-byte Disk Copy 4.2 header.
 Bytes WithDiskCopyHeader(const Bytes& disk, const std::string& name);
+// A 400 KB disk as Disk Copy 4.2 keeps it with tag data: the header (disk
+// format 0, format byte 0x12, data and tag sizes), the sectors, then 12 tag
+// bytes per sector. 419,284 bytes.
+Bytes WithTaggedDiskCopyHeader(const Bytes& disk400K, const std::string& name);
 // The disk preceded by `length` bytes of `fill`.
 Bytes WithHeader(const Bytes& disk, size_t length, uint8_t fill);
 

@@ -10,6 +10,7 @@
 
 #include "fake_devices.h"
 #include "image_builders.h"
+#include "volume_test_helpers.h"
 #include "sector_transfer.h"
 #include "test_files.h"
 
@@ -91,6 +92,49 @@ TEST(OpenVolume, ImageHeaderLengthAndSizeComeFromTheFileSizeAlone) {
     EXPECT_NE(nullptr, volume->catalog);
     EXPECT_EQ(0, volume->catalogCount);
     EXPECT_EQ(1, CloseVolume(volume));
+  }
+}
+
+// Where the size leaves no known header length, a double-density ATR image
+// and a Disk Copy image with tags are known by their headers, and only when
+// every field agrees.
+TEST(OpenVolume, HeadersReadWhereTheSizeTellsNothing) {
+  ScratchDir dir;
+  const Bytes ddAtr = MakeAtariDisk(true, true, true);
+  ASSERT_EQ(144u, ddAtr.size() % 256);
+  const Bytes tagged = WithTaggedDiskCopyHeader(MakeMfsVolume(400, 391, 1024), "MFS");
+  ASSERT_EQ(419284u, tagged.size());
+  auto changed = [](Bytes image, size_t offset, uint8_t value) {
+    image.at(offset) = value;
+    return image;
+  };
+  struct Case {
+    const char* name;
+    Bytes image;
+    int32_t headerLength;
+    int32_t sizeKB;
+    VolumeFormat format;
+  } cases[] = {
+      {"dd.atr", ddAtr, 16, 179, FormatMyDos},
+      {"dd-sd-header.atr", changed(changed(ddAtr, 4, 128), 5, 0), 16, 179, FormatMyDos},
+      {"dd-paragraphs.atr", changed(ddAtr, 2, ddAtr[2] + 1), 0, 179, FormatNone},
+      {"dd-magic.atr", changed(ddAtr, 0, 0x97), 0, 179, FormatNone},
+      {"dd-sector-size.atr", changed(ddAtr, 5, 2), 0, 179, FormatNone},
+      {"tagged.dc42", tagged, 84, 400, FormatMfs},
+      {"tagged-0x02.dc42", changed(tagged, 81, 0x02), 84, 400, FormatMfs},
+      {"tag-size.dc42", changed(tagged, 71, tagged[71] + 12), 0, 409, FormatNone},
+      {"disk-format.dc42", changed(tagged, 80, 1), 0, 409, FormatNone},
+      {"format-byte.dc42", changed(tagged, 81, 0x13), 0, 409, FormatNone},
+      {"private-word.dc42", changed(tagged, 83, 1), 0, 409, FormatNone},
+      {"name-length.dc42", changed(tagged, 0, 64), 0, 409, FormatNone},
+  };
+  for (const Case& c : cases) {
+    Volume* volume = OpenImageBytes(dir, c.name, c.image);
+    ASSERT_NE(nullptr, volume) << c.name;
+    EXPECT_EQ(c.headerLength, volume->headerLength) << c.name;
+    EXPECT_EQ(c.sizeKB, volume->sizeKB) << c.name;
+    EXPECT_EQ(c.format, volume->format) << c.name;
+    CloseVolume(volume);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "list_directory.h"
@@ -38,6 +39,16 @@ Bytes ReadEntryBytes(Volume* volume, const DirEntry& entry) {
   Bytes data(static_cast<size_t>(EntryDataBufferBytes(volume, &entry)) + 1);
   data.resize(ReadEntryData(volume, data.data(), &entry));
   return data;
+}
+
+Bytes PatternBytes(size_t length, unsigned seed) {
+  Bytes data(length);
+  for (size_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(i * 7 + seed + i / 251);
+  return data;
+}
+
+Bytes Head(const Bytes& bytes, size_t length) {
+  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(length, bytes.size())));
 }
 
 std::string FileTimeText(const FILETIME& time) {

@@ -17,5 +17,9 @@ std::vector<std::string> EntryNames(const std::vector<DirEntry>& entries);
 DirEntry EntryNamed(const std::vector<DirEntry>& entries, const std::string& name);
 // ReadEntryData into a buffer of EntryDataBufferBytes, cut to what it returned.
 Bytes ReadEntryBytes(Volume* volume, const DirEntry& entry);
+// length bytes that differ from block to block and from seed to seed.
+Bytes PatternBytes(size_t length, unsigned seed);
+// The first length bytes of bytes (all of them when it is shorter).
+Bytes Head(const Bytes& bytes, size_t length);
 // "YYYY-MM-DD HH:MM:SS" of a FILETIME; "-" when it is zero or cannot be converted.
 std::string FileTimeText(const FILETIME& time);
