@@ -1,0 +1,3 @@
+#include "explorer_fixture.h"
+#include "disk_imaging.h"
+TEST_F(ExplorerWindow, Placeholder) {}
