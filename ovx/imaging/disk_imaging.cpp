@@ -85,6 +85,7 @@ int CopyDiskSectors(HWND mainWindow, bool toDisk, Volume* image, bool physical) 
   Volume* from = toDisk ? image : device;
   Volume* to = toDisk ? device : image;
 
+  explorer.copyRunning = 1;
   StartProgress(CopyCaption(toDisk, physical));
   for (int32_t sector = 0; sector < count;) {
     char status[kTextChars];
@@ -98,6 +99,7 @@ int CopyDiskSectors(HWND mainWindow, bool toDisk, Volume* image, bool physical) 
   }
   if (physical) CloseVolume(device);
   EndProgress();
+  explorer.copyRunning = 0;
   VirtualFree(buffer, 0, MEM_RELEASE);
   SetWindowTextA(mainWindow, title);
   return 1;

@@ -22,10 +22,11 @@ FakeAspiLayer LoadFakeAspiLayer() {
   return layer;
 }
 
-int CountFakeAspiCommands(const FakeAspiLayer& layer, int hostAdapter, int target, uint8_t operation) {
+int CountFakeAspiCommands(const FakeAspiLayer& layer, int firstRequest, int hostAdapter, int target,
+                          uint8_t operation) {
   int count = 0;
   const int logged = layer.RequestCount();
-  for (int i = 0; i < logged; ++i) {
+  for (int i = firstRequest; i < logged; ++i) {
     FakeAspiRequest request;
     // Execute-command blocks: host adapter at byte 2, target at 8, the command from 48.
     if (layer.GetRequest(i, &request) && request.size == 80 && request.bytes[0] == 0x02 &&

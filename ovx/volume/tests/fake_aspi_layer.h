@@ -19,5 +19,6 @@ struct FakeAspiLayer {
 FakeAspiLayer LoadFakeAspiLayer();
 
 // How many execute-command requests for (hostAdapter, target) with this SCSI
-// operation code the layer logged since its last Reset.
-int CountFakeAspiCommands(const FakeAspiLayer& layer, int hostAdapter, int target, uint8_t operation);
+// operation code the layer logged from request firstRequest on.
+int CountFakeAspiCommands(const FakeAspiLayer& layer, int firstRequest, int hostAdapter, int target,
+                          uint8_t operation);
