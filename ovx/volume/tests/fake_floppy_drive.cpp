@@ -58,6 +58,7 @@ bool TouchesBadSector(HANDLE device, DWORD bytes) {
 BOOL WINAPI ReadDrive(HANDLE device, LPVOID memory, DWORD bytes, LPDWORD done, LPOVERLAPPED overlapped) {
   if (!IsDrive(device)) return platform.ReadFile(device, memory, bytes, done, overlapped);
   InterlockedIncrement(&fakeFloppy.reads);
+  if (fakeFloppy.delayMs) Sleep(fakeFloppy.delayMs);
   *done = 0;
   if (TouchesBadSector(device, bytes)) {
     SetLastError(ERROR_CRC);
@@ -69,6 +70,7 @@ BOOL WINAPI ReadDrive(HANDLE device, LPVOID memory, DWORD bytes, LPDWORD done, L
 BOOL WINAPI WriteDrive(HANDLE device, LPCVOID memory, DWORD bytes, LPDWORD done, LPOVERLAPPED overlapped) {
   if (!IsDrive(device)) return platform.WriteFile(device, memory, bytes, done, overlapped);
   InterlockedIncrement(&fakeFloppy.writes);
+  if (fakeFloppy.delayMs) Sleep(fakeFloppy.delayMs);
   *done = 0;
   if (TouchesBadSector(device, bytes)) {
     SetLastError(ERROR_CRC);
@@ -99,6 +101,7 @@ int InstallFakeFloppyDrive(const char* backingPath, int64_t badSector) {
   fakeFloppy.badSector = badSector;
   fakeFloppy.reads = 0;
   fakeFloppy.writes = 0;
+  fakeFloppy.delayMs = 0;
   devicePlatform.CreateFileA = OpenDrive;
   devicePlatform.DeviceIoControl = ControlDrive;
   devicePlatform.ReadFile = ReadDrive;

@@ -14,6 +14,7 @@ struct FakeFloppyDrive {
   int64_t badSector;     // -1: none
   volatile LONG reads;   // read calls on the drive
   volatile LONG writes;  // write calls on the drive, refused or not
+  DWORD delayMs;         // how long each read and write takes, as on a real drive
   HANDLE device;         // the backing file, while the back-end holds the drive open
 };
 
