@@ -13,6 +13,7 @@
 // The program's own window messages; the drag-and-drop objects send them.
 enum {
   UM_AFTER_CREATE = WM_USER + 100,
+  UM_SOURCES_ADDED = WM_USER + 101,  // the list added image sources; the tree shows them
   UM_DROP_QUERY = WM_USER + 201,
   UM_DROP_PATHS = WM_USER + 202,
   UM_GET_GROUP_DESCRIPTOR = WM_USER + 203,

@@ -8,7 +8,7 @@
 #include "file_export.h"
 #include "resource_ids.h"
 #include "list_directory.h"
-#include "source_tree.h"
+#include "source_table.h"
 
 namespace {
 
@@ -356,8 +356,10 @@ void OpenListItem(int row) {
   if (!ReadRow(row, text, sizeof text, &parameter)) return;
   const char separator = static_cast<char>(parameter >> kSeparatorShift & 0xFF);
   if (!separator) {
+    // The tree, which shows the sources, is told through the main window so
+    // that the list never calls back into it.
     AddImageSource(static_cast<uintptr_t>(parameter & kIndexMask));
-    InsertMissingSourceNodes();
+    SendMessageA(explorer.mainWindow, UM_SOURCES_ADDED, 0, 0);
     return;
   }
   if (strcmp(text, "..") == 0) {
@@ -460,4 +462,29 @@ Answer HandleListNotify(NMHDR* notification) {
       return NotHandled();
   }
   return NotHandled();
+}
+
+void UpdateTitle() {
+  char suffix[kTextChars];
+  LoadText(IDS_TITLE_SUFFIX, suffix, sizeof suffix);
+  char title[kTextChars];
+  const size_t pathLength = strlen(explorer.folderPath);
+  if (pathLength > 0) {
+    char folder[kTextChars];
+    lstrcpynA(folder, explorer.folderPath, static_cast<int>(pathLength));  // without the last separator
+    FitText(title, sizeof title, "", folder, suffix);
+  } else {
+    char format[kTextChars];
+    LoadText(IDS_DIRECTORY_OF, format, sizeof format);
+    char* hole = strstr(format, "%s");
+    char after[2 * kTextChars] = "";
+    if (hole) {
+      snprintf(after, sizeof after, "%s%s", hole + 2, suffix);
+      *hole = '\0';
+    } else {
+      snprintf(after, sizeof after, "%s", suffix);
+    }
+    FitText(title, sizeof title, format, hole ? explorer.sourceCaption : "", after);
+  }
+  SetWindowTextA(explorer.mainWindow, title);
 }

@@ -1,6 +1,7 @@
 // The file list: the listing of the current folder (through Windows for
 // logical drives, through ListDirectory for every other source), its rows
-// and their order, the details columns, and moving into and out of folders.
+// and their order, the details columns, moving into and out of folders, and
+// the main window's title, which names the folder shown.
 // Row parameters carry the entry index in the low 24 bits and, for folders,
 // the separator in the top 8 bits.
 #pragma once
@@ -56,4 +57,6 @@ bool IsParentRow(int row);
 bool IsFolderRow(int row);
 int CountSelectedExceptParent();
 int CountSelectedFiles();
+// Sets the main window's title from the folder path or the source caption.
+void UpdateTitle();
 Answer HandleListNotify(NMHDR* notification);

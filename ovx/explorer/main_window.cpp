@@ -87,6 +87,11 @@ Answer OnAfterCreate() {
   return Handled(0);
 }
 
+Answer OnSourcesAdded() {
+  InsertMissingSourceNodes();
+  return Handled(0);
+}
+
 Answer OnNotify(WPARAM controlId, NMHDR* notification) {
   if (controlId == kTreeControlId) return HandleTreeNotify(notification);
   if (controlId == kListControlId) return HandleListNotify(notification);
@@ -252,6 +257,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LBUTTONUP:            answer = OnButtonUp(GET_X_LPARAM(lParam)); break;
     case WM_CAPTURECHANGED:       answer = OnCaptureChanged(reinterpret_cast<HWND>(lParam)); break;
     case UM_AFTER_CREATE:         answer = OnAfterCreate(); break;
+    case UM_SOURCES_ADDED:        answer = OnSourcesAdded(); break;
     case UM_DROP_QUERY:           answer = Handled(1); break;
     case UM_DROP_PATHS:           answer = HandleDropPaths(reinterpret_cast<PathList*>(lParam)); break;
     case UM_GET_GROUP_DESCRIPTOR: answer = Handled(reinterpret_cast<LRESULT>(BuildGroupDescriptor())); break;
