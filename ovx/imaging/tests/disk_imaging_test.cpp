@@ -104,7 +104,8 @@ struct Seen {
 };
 
 HWND AwaitDialog(const char* caption, const std::atomic<bool>& done) {
-  for (int i = 0; i < 1000 && !done; ++i) {
+  // Generous: the first Open dialog of a process is slow to come up on a busy machine.
+  for (int i = 0; i < 5000 && !done; ++i) {
     HWND dialog = FindWindowA("#32770", caption);
     if (dialog && IsWindowVisible(dialog)) return dialog;
     Sleep(2);
@@ -192,8 +193,10 @@ Outcome RunCommand(WORD command, const std::string& path, const char* progressCa
   });
   SendMessageA(explorer.mainWindow, WM_COMMAND, command, 0);
   if (cancelAtOnce) SubclassWindow(explorer.mainWindow, cancelOnStart);
+  const DWORD openError = CommDlgExtendedError();
   done = true;
   user.join();
+  EXPECT_FALSE(outcome.seen.openTitle.empty()) << "no Open dialog was answered; CommDlgExtendedError " << openError;
   outcome.titleAfter = Title();
   outcome.captured = GetCapture() != nullptr;
   outcome.waitCursor = GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
