@@ -226,6 +226,13 @@ class Imaging : public ExplorerWindow {
     layer_ = LoadFakeAspiLayer();
     ASSERT_NE(nullptr, layer_.module) << "the test's WNASPI32.DLL is not beside the test";
     layer_.Reset(1, 0);
+    ForgetLastFolder();
+  }
+  // The Open dialog starts in the folder this program chose last, which was
+  // a scratch folder of an earlier run and is gone: Wine's dialog then
+  // closes at once as if cancelled.
+  static void ForgetLastFolder() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU");
   }
   void TearDown() override {
     UseDriveRecorder(false);
