@@ -7,7 +7,7 @@
 #   make fuzz       every libFuzzer target for FUZZ_SECONDS each
 #   make fuzz-long  every libFuzzer target for FUZZ_RUNS executions each (by hand; hours)
 #   make wine-test  the Win32 tests under Wine (needs `make win32`)
-#   make bench      timings by hand: ovxcli ls -R against hls, mdir and 7-Zip; listing growth; copy as text
+#   make bench      timings by hand: ovxcli ls -R against hls, mdir and 7-Zip; listing growth; copy as text; disk imaging
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
@@ -69,6 +69,7 @@ bench: native win32
 	@$(NATIVE)/grentix/platform/grentix_frames_benchmark
 	@echo "== copy as text of HFS texts of short lines, under Wine"
 	@tools/wine-session tools/wine-exec $(WIN32)/ovx/explorer/ovx_copy_text_timing.exe
+	@tools/bench-imaging $(WIN32)
 
 run: win32
 	@tools/run-explorer $(WIN32)/ovx/explorer/OVX.exe $(WIN32)/samples $(BUILD)/screenshots

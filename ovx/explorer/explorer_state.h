@@ -72,6 +72,9 @@ struct ExplorerState {
   char sourceCaption[kTextChars];
 
   Volume* currentVolume;
+  // A disk copy is reading or writing through currentVolume's device; the
+  // messages it pumps meanwhile must not list again, which would close it.
+  int32_t copyRunning;
   char folderPath[kTextChars];  // relative to the source's top; each name ends in its separator
   DirEntry* entries;            // the current listing, process heap
   int32_t entryCount;

@@ -214,7 +214,7 @@ int CreateListColumns(int clientWidth) {
 
 int ListFolder(int sourceIndex, const char* path) {
   const SourceClass sourceClass = GetSourceClass(sourceIndex);
-  if (sourceClass == SourceNone) return 0;
+  if (sourceClass == SourceNone || explorer.copyRunning) return 0;
   if (!path[0]) {
     if (explorer.currentVolume) CloseVolume(explorer.currentVolume);
     explorer.currentVolume = nullptr;

@@ -2,10 +2,10 @@
 
 #include <windowsx.h>
 
+#include "disk_imaging.h"
 #include "drop_target.h"
 #include "file_export.h"
 #include "file_list.h"
-#include "later_commands.h"
 #include "path_list.h"
 #include "resource_ids.h"
 #include "source_tree.h"

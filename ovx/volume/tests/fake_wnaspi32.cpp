@@ -13,6 +13,8 @@ namespace {
 struct Device {
   int hostAdapter, target, kind;
   char imagePath[MAX_PATH];
+  int64_t badBlock;    // a read or write that reaches it fails; -1: none
+  uint32_t maxBlocks;  // longer reads and writes fail; 0: no limit
 };
 
 const int kMaxDevices = 32;
@@ -104,6 +106,11 @@ BYTE ReadOrWrite(const Device& device, SRB_ExecSCSICmd* request, bool write, boo
     count = cdb[4] ? cdb[4] : 256;
   }
   const uint32_t blockLength = BlockLength(device);
+  const bool bad = device.badBlock >= address && device.badBlock < static_cast<int64_t>(address) + count;
+  if (bad || (device.maxBlocks && count > device.maxBlocks)) {
+    request->SRB_TargStat = kCheckCondition;
+    return SS_ERR;
+  }
   const BYTE direction = write ? SRB_DIR_OUT : SRB_DIR_IN;
   if (request->SRB_CDBLen != (tenBytes ? 10 : 6) || (request->SRB_Flags & (SRB_DIR_IN | SRB_DIR_OUT)) != direction ||
       static_cast<uint64_t>(count) * blockLength != request->SRB_BufLen) {
@@ -217,7 +224,20 @@ int __cdecl FakeAspiAddDevice(int hostAdapter, int target, int kind, const char*
   device.target = target;
   device.kind = kind;
   strcpy(device.imagePath, imagePath);
+  device.badBlock = -1;
+  device.maxBlocks = 0;
   return 1;
+}
+
+int __cdecl FakeAspiSetFaults(int hostAdapter, int target, int64_t badBlock, uint32_t maxBlocks) {
+  for (int i = 0; i < deviceCount; ++i) {
+    if (devices[i].hostAdapter == hostAdapter && devices[i].target == target) {
+      devices[i].badBlock = badBlock;
+      devices[i].maxBlocks = maxBlocks;
+      return 1;
+    }
+  }
+  return 0;
 }
 
 int __cdecl FakeAspiRequestCount() { return static_cast<int>(requests.size()); }

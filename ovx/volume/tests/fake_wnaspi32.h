@@ -30,6 +30,10 @@ typedef void(__cdecl* FakeAspiResetFunction)(int adapterCount, uint32_t completi
 // Puts a device of the kind at (hostAdapter, target), serving the image file
 // at imagePath (read at every command). Returns 1; 0 when the table is full.
 typedef int(__cdecl* FakeAspiAddDeviceFunction)(int hostAdapter, int target, int kind, const char* imagePath);
+// Makes the device at (hostAdapter, target) fail every read or write that
+// reaches badBlock (-1: none) or moves more than maxBlocks (0: any number).
+// Returns 1; 0 when there is no such device.
+typedef int(__cdecl* FakeAspiSetFaultsFunction)(int hostAdapter, int target, int64_t badBlock, uint32_t maxBlocks);
 typedef int(__cdecl* FakeAspiRequestCountFunction)();
 // Copies request index into *request. Returns 1; 0 for an index not logged.
 typedef int(__cdecl* FakeAspiGetRequestFunction)(int index, FakeAspiRequest* request);

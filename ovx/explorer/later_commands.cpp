@@ -1,3 +1,0 @@
-#include "later_commands.h"
-
-void RunImagingCommand(HWND, bool, bool) {}

@@ -1,0 +1,561 @@
+// Disk imaging in the real main window. Floppy drive A: and the SCSI devices
+// stand in for hardware at the platform's own interfaces (the device calls
+// and WNASPI32.DLL); the Open dialog and the progress dialog are answered
+// from another thread, as a user would; every copy is compared with the
+// sectors of the other side by SHA-256.
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device_platform.h"
+#include "disk_imaging.h"
+#include "explorer_fixture.h"
+#include "fake_aspi_layer.h"
+#include "fake_floppy_drive.h"
+#include "image_builders.h"
+#include "progress_dialog.h"
+#include "resource_ids.h"
+#include "source_tree.h"
+
+namespace {
+
+const char kCreateTitle[] = "Disk image file to create or overwrite";
+const char kWriteTitle[] = "Select a disk image to write to disk";
+const size_t kFloppyBytes = 1474560;
+
+std::string Sha256(const Bytes& bytes) {
+  std::string hex;
+  HCRYPTPROV provider = 0;
+  HCRYPTHASH hash = 0;
+  BYTE digest[32];
+  DWORD length = sizeof digest;
+  if (CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+      CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash) &&
+      CryptHashData(hash, bytes.data(), static_cast<DWORD>(bytes.size()), 0) &&
+      CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0)) {
+    char text[3];
+    for (DWORD i = 0; i < length; ++i) {
+      snprintf(text, sizeof text, "%02x", digest[i]);
+      hex += text;
+    }
+  }
+  if (hash) CryptDestroyHash(hash);
+  if (provider) CryptReleaseContext(provider, 0);
+  return hex;
+}
+
+Bytes Slice(const Bytes& bytes, size_t firstSector, size_t sectors) {
+  const size_t from = std::min(bytes.size(), firstSector * 512);
+  return Bytes(bytes.begin() + from, bytes.begin() + std::min(bytes.size(), from + sectors * 512));
+}
+
+Bytes Pattern(size_t bytes, uint8_t seed) {
+  Bytes data(bytes);
+  for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 512 + seed);
+  return data;
+}
+
+// Every read and write that reaches drive A:, with the status text the copy
+// had published before it; onRead runs on the copying thread at each read.
+struct DriveCall {
+  bool write;
+  int64_t firstSector;
+  DWORD bytes;
+  std::string status;
+  Volume* currentVolume;
+};
+std::vector<DriveCall> driveCalls;
+std::function<void(size_t)> onRead;
+decltype(&::ReadFile) driveRead;
+decltype(&::WriteFile) driveWrite;
+
+int64_t DrivePosition(HANDLE drive) {
+  LONG high = 0;
+  const DWORD low = SetFilePointer(drive, 0, &high, FILE_CURRENT);
+  return (static_cast<int64_t>(high) << 32 | low) / 512;
+}
+
+BOOL WINAPI RecordRead(HANDLE file, LPVOID memory, DWORD bytes, LPDWORD done, LPOVERLAPPED overlapped) {
+  if (file == fakeFloppy.device) {
+    driveCalls.push_back({false, DrivePosition(file), bytes, progress.statusText, explorer.currentVolume});
+    if (onRead) onRead(driveCalls.size() - 1);
+  }
+  return driveRead(file, memory, bytes, done, overlapped);
+}
+
+BOOL WINAPI RecordWrite(HANDLE file, LPCVOID memory, DWORD bytes, LPDWORD done, LPOVERLAPPED overlapped) {
+  if (file == fakeFloppy.device) {
+    driveCalls.push_back({true, DrivePosition(file), bytes, progress.statusText, explorer.currentVolume});
+  }
+  return driveWrite(file, memory, bytes, done, overlapped);
+}
+
+// What the other thread saw of the two dialogs.
+struct Seen {
+  std::string openTitle, filter;
+  bool progressUp = false;
+  std::vector<std::string> texts;  // of the status control, as they changed
+};
+
+HWND AwaitDialog(const char* caption, const std::atomic<bool>& done) {
+  // Generous: the first Open dialog of a process is slow to come up on a busy machine.
+  for (int i = 0; i < 5000 && !done; ++i) {
+    HWND dialog = FindWindowA("#32770", caption);
+    if (dialog && IsWindowVisible(dialog)) return dialog;
+    Sleep(2);
+  }
+  return nullptr;
+}
+
+// Types path into the Open dialog and presses Open.
+void AnswerOpenDialog(HWND dialog, const std::string& path, Seen* seen) {
+  char text[256] = "";
+  GetWindowTextA(dialog, text, sizeof text);
+  seen->openTitle = text;
+  SendDlgItemMessageA(dialog, cmb1, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+  seen->filter = text;
+  HWND name = GetDlgItem(dialog, cmb13);
+  if (!name) name = GetDlgItem(dialog, edt1);
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// Cancel before the first chunk: a message the main window takes while the
+// copy starts up, which waits for the progress dialog and presses its Cancel.
+const UINT kCancelOnStart = WM_APP + 77;
+WNDPROC cancelOnStart;
+
+WNDPROC SubclassWindow(HWND window, WNDPROC procedure) {
+  return reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
+// On the copying thread: waits until the progress dialog shows, answering
+// what the dialog thread sends meanwhile (it disables its owner).
+HWND AwaitProgressDialog() {
+  MSG sent;
+  for (int i = 0; i < 2500 && !(progress.dialog && IsWindowVisible(progress.dialog)); ++i) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_SENDMESSAGE);
+    PeekMessageA(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  return progress.dialog;
+}
+
+LRESULT CALLBACK CancelOnStartProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kCancelOnStart) return CallWindowProcA(cancelOnStart, window, message, wParam, lParam);
+  if (!progress.thread) {
+    // Still in the Open dialog's loop: wait for the copy to start.
+    Sleep(1);
+    PostMessageA(window, kCancelOnStart, 0, 0);
+    return 0;
+  }
+  SendDlgItemMessageA(AwaitProgressDialog(), IDCANCEL, BM_CLICK, 0, 0);
+  return 0;
+}
+
+struct Outcome {
+  Seen seen;
+  std::string titleBefore, titleAfter;
+  bool captured, waitCursor, refreshPosted;
+};
+
+// Runs a File command as the menu does, choosing path in the Open dialog. The
+// progress dialog is watched while it is up; cancelAtOnce presses its Cancel
+// before the first chunk.
+Outcome RunCommand(WORD command, const std::string& path, const char* progressCaption, bool cancelAtOnce = false) {
+  Outcome outcome = {};
+  outcome.titleBefore = Title();
+  std::atomic<bool> done{false};
+  if (cancelAtOnce) cancelOnStart = SubclassWindow(explorer.mainWindow, CancelOnStartProc);
+  std::thread user([&] {
+    const char* openTitle = command == ID_FILE_IMAGE_TO_PHYSICAL ? kWriteTitle : kCreateTitle;
+    HWND open = AwaitDialog(openTitle, done);
+    if (!open) return;
+    Sleep(100);
+    AnswerOpenDialog(open, path, &outcome.seen);
+    if (cancelAtOnce) PostMessageA(explorer.mainWindow, kCancelOnStart, 0, 0);
+    HWND dialog = AwaitDialog(progressCaption, done);
+    if (!dialog) return;
+    outcome.seen.progressUp = true;
+    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+      char text[256] = "";
+      GetDlgItemTextA(dialog, IDC_PROGRESS_STATUS, text, sizeof text);
+      if (text[0] && (outcome.seen.texts.empty() || outcome.seen.texts.back() != text)) {
+        outcome.seen.texts.push_back(text);
+      }
+      Sleep(5);
+    }
+  });
+  SendMessageA(explorer.mainWindow, WM_COMMAND, command, 0);
+  if (cancelAtOnce) SubclassWindow(explorer.mainWindow, cancelOnStart);
+  const DWORD openError = CommDlgExtendedError();
+  done = true;
+  user.join();
+  EXPECT_FALSE(outcome.seen.openTitle.empty()) << "no Open dialog was answered; CommDlgExtendedError " << openError;
+  outcome.titleAfter = Title();
+  outcome.captured = GetCapture() != nullptr;
+  outcome.waitCursor = GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
+  MSG message;
+  outcome.refreshPosted = PeekMessageA(&message, explorer.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE) &&
+                          message.wParam == ID_VIEW_REFRESH;
+  return outcome;
+}
+
+void ExpectRestored(const Outcome& outcome) {
+  EXPECT_EQ(outcome.titleBefore, outcome.titleAfter);
+  EXPECT_FALSE(outcome.captured);
+  EXPECT_FALSE(outcome.waitCursor);
+  EXPECT_TRUE(outcome.refreshPosted);
+}
+
+std::string Status(int sector, int count, int kilobytes, int percent) {
+  char text[128];
+  snprintf(text, sizeof text, "Disk sector %d of %d\n%dK copied (%d%%)", sector, count, kilobytes, percent);
+  return text;
+}
+
+class Imaging : public ExplorerWindow {
+ protected:
+  void SetUp() override {
+    ExplorerWindow::SetUp();
+    layer_ = LoadFakeAspiLayer();
+    ASSERT_NE(nullptr, layer_.module) << "the test's WNASPI32.DLL is not beside the test";
+    layer_.Reset(1, 0);
+    ForgetLastFolder();
+  }
+  // The Open dialog starts in the folder this program chose last, which was
+  // a scratch folder of an earlier run and is gone: Wine's dialog then
+  // closes at once as if cancelled.
+  static void ForgetLastFolder() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU");
+  }
+  void TearDown() override {
+    UseDriveRecorder(false);
+    RemoveFakeFloppyDrive();
+    layer_.Reset(0, 0);
+    ExplorerWindow::TearDown();
+  }
+
+  // Lists drive A:, whose disk is the file disk, as a click on its node does.
+  void ListFloppy(const Bytes& disk, int64_t badSector = -1) {
+    floppyPath_ = dir_.File("floppy.img");
+    ASSERT_TRUE(WriteFileBytes(floppyPath_, disk));
+    ASSERT_EQ(1, InstallFakeFloppyDrive(floppyPath_.c_str(), badSector));
+    // Where the platform reports a removable A:, the table holds it after the SCSI devices.
+    SourceTable& table = explorer.sourceTable;
+    ASSERT_EQ(table.floppyEnd, table.sourceCount);
+    const char text[] = "Non-DOS floppy on A:";
+    table.sources = static_cast<char**>(
+        HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, table.sources, (table.sourceCount + 1) * sizeof(char*)));
+    table.sources[table.sourceCount] = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, sizeof text));
+    memcpy(table.sources[table.sourceCount], text, sizeof text);
+    table.floppyEnd = ++table.sourceCount;
+    ASSERT_EQ(1, InsertSourceNode(table.sourceCount - 1));
+    ASSERT_EQ(1, SelectSource(NodeAt(table.sourceCount - 1)));
+    ASSERT_EQ(KindFloppy, explorer.currentVolume->kind);
+    UseDriveRecorder(true);
+  }
+
+  // Lists the SCSI device at target 1 of adapter 0, served from disk.
+  void ListScsi(const Bytes& disk, int kind, const char* name = "scsi.img") {
+    scsiPath_ = dir_.File(name);
+    ASSERT_TRUE(WriteFileBytes(scsiPath_, disk));
+    layer_.Reset(1, 0);
+    ASSERT_EQ(1, layer_.AddDevice(0, 1, kind, scsiPath_.c_str()));
+    ASSERT_EQ(1, FillTree());
+    const int index = explorer.sourceTable.logicalDriveEnd;
+    ASSERT_EQ(SourceScsi, GetSourceClass(index));
+    ASSERT_EQ(1, SelectSource(NodeAt(index)));
+    ASSERT_EQ(KindScsi, explorer.currentVolume->kind);
+    MarkScsiLog();
+  }
+
+  // Commands are counted from the last mark on: listings read the device too.
+  void MarkScsiLog() { mark_ = layer_.RequestCount(); }
+  int ScsiCommands(uint8_t operation) { return CountFakeAspiCommands(layer_, mark_, 0, 1, operation); }
+  int ScsiWrites() { return ScsiCommands(0x0A) + ScsiCommands(0x2A); }
+  int ScsiReads() { return ScsiCommands(0x08) + ScsiCommands(0x28); }
+
+  void UseDriveRecorder(bool on) {
+    driveCalls.clear();
+    onRead = nullptr;
+    if (on && !driveRead) {
+      driveRead = devicePlatform.ReadFile;
+      driveWrite = devicePlatform.WriteFile;
+      devicePlatform.ReadFile = RecordRead;
+      devicePlatform.WriteFile = RecordWrite;
+    } else if (!on && driveRead) {
+      devicePlatform.ReadFile = driveRead;
+      devicePlatform.WriteFile = driveWrite;
+      driveRead = nullptr;
+      driveWrite = nullptr;
+    }
+  }
+
+  int DriveCalls(bool write) {
+    int count = 0;
+    for (const DriveCall& call : driveCalls) count += call.write == write;
+    return count;
+  }
+
+  ScratchDir dir_;
+  FakeAspiLayer layer_;
+  std::string floppyPath_, scsiPath_;
+  int mark_ = 0;
+};
+
+}  // namespace
+
+TEST(CopyStatus, PercentRisesSteadilyOnTheLargestDisk) {
+  char text[kTextChars];
+  EXPECT_EQ(0, FormatCopyStatus(text, sizeof text, 0, 2880));
+  EXPECT_EQ(Status(0, 2880, 0, 0), text);
+  EXPECT_EQ(99, FormatCopyStatus(text, sizeof text, 2871, 2880));
+  EXPECT_EQ(Status(2871, 2880, 1435, 99), text);
+  // sector x 100 no longer fits 32 bits from 21,474,837 on.
+  EXPECT_EQ(0, FormatCopyStatus(text, sizeof text, 21474836, INT32_MAX));
+  EXPECT_EQ(1, FormatCopyStatus(text, sizeof text, 21474837, INT32_MAX));
+  int previous = 0;
+  for (int64_t sector = 0; sector < INT32_MAX - 64; sector += 16777216) {
+    const int percent = FormatCopyStatus(text, sizeof text, static_cast<int32_t>(sector), INT32_MAX);
+    EXPECT_LE(previous, percent) << sector;
+    previous = percent;
+  }
+  EXPECT_EQ(99, FormatCopyStatus(text, sizeof text, INT32_MAX - 64, INT32_MAX));
+  EXPECT_EQ(Status(INT32_MAX - 64, INT32_MAX, (INT32_MAX - 64) / 2, 99), text);
+}
+
+TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
+  const Bytes disk = MakeFatVolume(Fat1440KFloppy());
+  ASSERT_EQ(kFloppyBytes, disk.size());
+  ListFloppy(disk);
+  // The copy waits for the dialog, so that the watcher surely sees it.
+  onRead = [](size_t read) {
+    if (read == 0) AwaitProgressDialog();
+  };
+  const std::string image = dir_.File("floppy copy.img");
+  const Outcome outcome = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
+
+  EXPECT_EQ(kCreateTitle, outcome.seen.openTitle);
+  EXPECT_EQ("Disk Images (*.dsk;*.im*)", outcome.seen.filter);
+  EXPECT_TRUE(outcome.seen.progressUp);
+  ExpectRestored(outcome);
+  EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(image)));
+  // N is 2880: 320 chunks of nine sectors, each read once, nothing written to the drive.
+  ASSERT_EQ(320u, driveCalls.size());
+  EXPECT_EQ(0, DriveCalls(true));
+  for (size_t i = 0; i < driveCalls.size(); ++i) {
+    EXPECT_EQ(static_cast<int64_t>(i) * 9, driveCalls[i].firstSector);
+    EXPECT_EQ(9u * 512, driveCalls[i].bytes);
+  }
+  EXPECT_EQ(Status(0, 2880, 0, 0), driveCalls.front().status);
+  EXPECT_EQ(Status(2871, 2880, 1435, 99), driveCalls.back().status);
+  EXPECT_EQ(Status(2871, 2880, 1435, 99), progress.statusText);
+  for (const std::string& text : outcome.seen.texts) EXPECT_EQ(0u, text.find("Disk sector ")) << text;
+
+  // Logical: the volume being browsed is copied, and it stays the one browsed
+  // even when a Refresh comes while the copy runs.
+  Volume* listed = explorer.currentVolume;
+  UseDriveRecorder(true);
+  onRead = [](size_t read) {
+    if (read == 0) AwaitProgressDialog();
+    if (read == 3) PostMessageA(explorer.mainWindow, WM_COMMAND, ID_VIEW_REFRESH, 0);
+    if (read == 4) SetWindowTextA(explorer.mainWindow, "changed meanwhile");
+  };
+  const std::string logical = dir_.File("logical.ima");
+  const Outcome second = RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, logical, "Reading logical disk to disk image");
+  EXPECT_TRUE(second.seen.progressUp);
+  ExpectRestored(second);
+  EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(logical)));
+  ASSERT_EQ(320u, driveCalls.size());
+  EXPECT_EQ(0, DriveCalls(true));
+  for (const DriveCall& call : driveCalls) EXPECT_EQ(listed, call.currentVolume);
+  EXPECT_EQ(listed, explorer.currentVolume);
+  EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(floppyPath_)));
+}
+
+TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
+  // The device's size leaves its last block uncounted: 2,048 blocks make 1,023 KB.
+  const Bytes disk = MakeHfsVolume(1024, "Disk");
+  ListScsi(disk, FakeAspiDisk);
+  const std::string image = dir_.File("disk.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(Slice(disk, 0, 2046)), Sha256(ReadFileBytes(image)));
+  EXPECT_EQ(0, ScsiWrites());
+  EXPECT_EQ(32, ScsiCommands(0x08)) << "64 blocks a command, the last one 62";
+
+  MarkScsiLog();
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, image, "Reading logical disk to disk image"));
+  EXPECT_EQ(Sha256(Slice(disk, 0, 2046)), Sha256(ReadFileBytes(image)));
+  EXPECT_EQ(0, ScsiWrites());
+
+  // 300 blocks of 2,048 bytes: the last uncounted, 1,196 sectors.
+  const Bytes cd = MakeHfsVolume(600, "Disc");
+  ListScsi(cd, FakeAspiCdrom, "cd.iso");
+  ASSERT_EQ(2048u, explorer.currentVolume->sectorSize);
+  const std::string cdImage = dir_.File("cd.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, cdImage, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(Slice(cd, 0, 1196)), Sha256(ReadFileBytes(cdImage)));
+  EXPECT_EQ(0, ScsiWrites());
+}
+
+TEST_F(Imaging, ImagesAreWrittenBackToDisks) {
+  const Bytes original = Pattern(2048 * 512, 1);
+  ListScsi(original, FakeAspiDisk);
+  const Bytes written = Pattern(2048 * 512, 99);
+  const std::string image = dir_.File("back.img");
+  ASSERT_TRUE(WriteFileBytes(image, written));
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
+  Bytes device = ReadFileBytes(scsiPath_);
+  EXPECT_EQ(Sha256(Slice(written, 0, 2046)), Sha256(Slice(device, 0, 2046)));
+  EXPECT_EQ(Sha256(Slice(original, 2046, 2)), Sha256(Slice(device, 2046, 2)));
+  EXPECT_EQ(Sha256(written), Sha256(ReadFileBytes(image)));
+
+  // Smaller than the disk, with a tail of 300 bytes: whole sectors only.
+  const Bytes small = Pattern(100 * 512 + 300, 50);
+  ASSERT_TRUE(WriteFileBytes(image, small));
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
+  device = ReadFileBytes(scsiPath_);
+  EXPECT_EQ(Sha256(Slice(small, 0, 100)), Sha256(Slice(device, 0, 100)));
+  EXPECT_EQ(Sha256(Slice(written, 100, 1946)), Sha256(Slice(device, 100, 1946)));
+
+  // An 800 KB image behind an 84-byte header, to a floppy: the header stays
+  // behind, the 1,600 sectors after it land from sector 0 on.
+  const Bytes floppy = Pattern(kFloppyBytes, 7);
+  ListFloppy(floppy);
+  Bytes headed(84, 0xEE);
+  const Bytes body = Pattern(1600 * 512, 33);
+  headed.insert(headed.end(), body.begin(), body.end());
+  ASSERT_TRUE(WriteFileBytes(image, headed));
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
+  device = ReadFileBytes(floppyPath_);
+  EXPECT_EQ(Sha256(body), Sha256(Slice(device, 0, 1600)));
+  EXPECT_EQ(Sha256(Slice(floppy, 1600, 1280)), Sha256(Slice(device, 1600, 1280)));
+  EXPECT_EQ(Sha256(headed), Sha256(ReadFileBytes(image)));
+}
+
+TEST_F(Imaging, ReadErrorsEndTheCopyAndAShrunkChunkStaysSmall) {
+  // A bad sector in the middle of a floppy: what lies before it reaches the
+  // image; the copy stops there and nothing after it is tried.
+  const Bytes disk = Pattern(kFloppyBytes, 3);
+  ListFloppy(disk, 1000);
+  const std::string image = dir_.File("bad.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(Slice(disk, 0, 1000)), Sha256(ReadFileBytes(image)));
+  // The chunk at 999 is tried from nine sectors down to one; the single
+  // sector 1000 that fails last is where the copy ends.
+  int64_t furthest = 0;
+  for (const DriveCall& call : driveCalls) {
+    furthest = std::max(furthest, call.firstSector + call.bytes / 512);
+    EXPECT_LE(call.firstSector, 1000) << "a read beyond the bad sector";
+  }
+  EXPECT_EQ(1008, furthest);
+  ASSERT_FALSE(driveCalls.empty());
+  EXPECT_EQ(1000, driveCalls.back().firstSector);
+  EXPECT_EQ(512u, driveCalls.back().bytes);
+  EXPECT_EQ(0, DriveCalls(true));
+
+  // A device that takes at most 16 blocks a command: 64 fails down to 16,
+  // which then serves the rest of the copy.
+  const Bytes scsi = Pattern(1024 * 512, 4);
+  ListScsi(scsi, FakeAspiDisk);
+  ASSERT_EQ(1, layer_.SetFaults(0, 1, -1, 16));
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(Slice(scsi, 0, 1022)), Sha256(ReadFileBytes(image)));
+  // 48 failed tries (64 down to 17), then 63 commands of 16 blocks and the last of 14.
+  EXPECT_EQ(48 + 64, ScsiReads());
+
+  // A device that reports no size: up to 2,147,483,647 sectors, until the
+  // first that cannot be read.
+  const Bytes unsized = Pattern(100 * 512, 5);
+  ListScsi(unsized, FakeAspiNoCapacity);
+  ASSERT_EQ(0, explorer.currentVolume->sizeKB);
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(unsized), Sha256(ReadFileBytes(image)));
+  EXPECT_EQ(Status(100, INT32_MAX, 50, 0), progress.statusText);
+  EXPECT_EQ(0, ScsiWrites());
+}
+
+TEST_F(Imaging, CancelEndsTheCopyBeforeTheNextChunk) {
+  const Bytes disk = Pattern(kFloppyBytes, 9);
+  ListFloppy(disk);
+  const std::string image = dir_.File("cancelled.img");
+  ASSERT_TRUE(WriteFileBytes(image, Pattern(4096, 1)));
+  const Outcome early = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image", true);
+  ASSERT_TRUE(early.seen.progressUp);
+  ExpectRestored(early);
+  bool exists = false;
+  EXPECT_EQ(0u, ReadFileBytes(image, &exists).size());
+  EXPECT_TRUE(exists);
+  EXPECT_EQ(0u, driveCalls.size());
+
+  // Cancel pressed during the 100th chunk: that chunk is finished, no other
+  // is begun. Slow reads let the dialog show its texts meanwhile.
+  UseDriveRecorder(true);
+  onRead = [](size_t read) {
+    Sleep(4);
+    if (read == 99) SendDlgItemMessageA(AwaitProgressDialog(), IDCANCEL, BM_CLICK, 0, 0);
+  };
+  const Outcome middle = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
+  ExpectRestored(middle);
+  EXPECT_EQ(100u, driveCalls.size());
+  EXPECT_EQ(Sha256(Slice(disk, 0, 900)), Sha256(ReadFileBytes(image)));
+  // Every text the dialog showed is one whole status text of this copy.
+  EXPECT_FALSE(middle.seen.texts.empty());
+  for (const std::string& text : middle.seen.texts) {
+    int sector = -1, count = -1, kilobytes = -1, percent = -1;
+    ASSERT_EQ(4, sscanf(text.c_str(), "Disk sector %d of %d\n%dK copied (%d%%)", &sector, &count, &kilobytes,
+                        &percent)) << text;
+    EXPECT_EQ(Status(sector, 2880, sector / 2, sector * 100 / 2880), text);
+  }
+}
+
+TEST_F(Imaging, QuitRequestEndsTheCopyAndReachesTheMainLoop) {
+  const Bytes disk = Pattern(kFloppyBytes, 11);
+  ListFloppy(disk);
+  onRead = [](size_t read) {
+    if (read == 5) PostQuitMessage(7);
+  };
+  const std::string image = dir_.File("quit.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ(6u, driveCalls.size());
+  EXPECT_EQ(Sha256(Slice(disk, 0, 54)), Sha256(ReadFileBytes(image)));
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(7u, message.wParam);
+}
+
+TEST_F(Imaging, CopiesThatCannotStartOrHaveNothingToCopy) {
+  // An empty image to a device of no size: nothing to copy, the dialog is
+  // taken down however far it came, and the disk is untouched.
+  const Bytes unsized = Pattern(64 * 512, 6);
+  ListScsi(unsized, FakeAspiNoCapacity);
+  const std::string empty = dir_.File("empty.img");
+  ASSERT_TRUE(WriteFileBytes(empty, {}));
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, empty, "Writing disk image to physical disk"));
+  EXPECT_EQ(0, ScsiWrites());
+  EXPECT_EQ(Sha256(unsized), Sha256(ReadFileBytes(scsiPath_)));
+
+  // The device went away after it was listed: no copy, no dialog, and the
+  // image that was opened is left empty; Refresh still follows.
+  layer_.Reset(1, 0);
+  const std::string image = dir_.File("gone.img");
+  const Outcome gone = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
+  EXPECT_FALSE(gone.seen.progressUp);
+  ExpectRestored(gone);
+  bool exists = false;
+  EXPECT_EQ(0u, ReadFileBytes(image, &exists).size());
+  EXPECT_TRUE(exists);
+
+  // A Windows drive listed: the commands do nothing but post Refresh.
+  SelectSource(NodeAt(0));
+  ASSERT_EQ(KindLogicalDrive, explorer.currentVolume->kind);
+  const std::string drive = dir_.File("drive.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, drive, "Reading logical disk to disk image"));
+  EXPECT_EQ(0u, ReadFileBytes(drive).size());
+}
