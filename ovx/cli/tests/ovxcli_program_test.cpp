@@ -436,12 +436,12 @@ Bytes MakeHostileHfs() {
   Bytes image = MakeHfsLayoutVolume(layout);
   PutEmptyExtentsTree(image, layout);
   auto file = [](uint32_t id, uint32_t length, uint16_t block) {
-    HfsFileSpec spec;
-    spec.fileId = id;
-    spec.dataLength = length;
-    spec.dataExtents = {block, static_cast<uint16_t>((length + 1023) / 1024)};
-    spec.modified = 3000000000u;
-    return spec;
+    HfsFileSpec record;
+    record.fileId = id;
+    record.dataLength = length;
+    record.dataExtents = {block, static_cast<uint16_t>((length + 1023) / 1024)};
+    record.modified = 3000000000u;
+    return record;
   };
   PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(3));
   PutCatalogNode(image, layout, 1,

@@ -98,18 +98,18 @@ TEST(MfsFileData, ForksFollowTheBlockMapUntilItEndsLoopsOrLeavesTheVolume) {
     PutMfsMapEntry(image, 40, static_cast<uint16_t>(layout.blockCount + 2));  // past the last block
     PutMfsFork(image, layout, {41}, long1);
     PutMfsMapEntry(image, 41, 0);  // a free block
-    MfsFileSpec spec;
+    MfsFileSpec record;
     auto file = [&](uint32_t number, uint32_t dataLength, uint16_t dataBlock, uint32_t resourceLength, uint16_t resourceBlock) {
-      spec.fileNumber = number;
-      spec.dataLength = dataLength;
-      spec.dataBlock = dataBlock;
-      spec.resourceLength = resourceLength;
-      spec.resourceBlock = resourceBlock;
-      return spec;
+      record.fileNumber = number;
+      record.dataLength = dataLength;
+      record.dataBlock = dataBlock;
+      record.resourceLength = resourceLength;
+      record.resourceBlock = resourceBlock;
+      return record;
     };
-    spec.finderFlags = 0x2100;
+    record.finderFlags = 0x2100;
     const Bytes letterEntry = MfsDirEntry("Letter", file(5, letter.size(), 10, 300, 7));
-    spec.finderFlags = 0;
+    record.finderFlags = 0;
     PutMfsDirectory(image, layout, {letterEntry, MfsDirEntry("Icon", file(6, 0, 0, icon.size(), 12)),
                                     MfsDirEntry("Loop", file(7, long1.size(), 20, 0, 0)),
                                     MfsDirEntry("Outside", file(8, long1.size(), 40, 0, 0)),
