@@ -88,7 +88,10 @@ int ForEachDirectoryEntry(Volume* volume, Visit visit) {
   // The whole 16-bit field: its high byte is 0 on floppies, but not on larger volumes.
   const uint32_t first = ReadBE16(sector + kDirectoryStartOffset);
   const uint32_t length = ReadBE16(sector + kDirectoryLengthOffset);
-  for (uint32_t k = 0; k < length; ++k) {
+  // A damaged length of up to 65,535 sectors must not send the walk over
+  // every sector past the medium's end; one inside it that fails is passed over.
+  const uint64_t mediumSectors = MediumBytes(volume) / kSectorBytes;
+  for (uint32_t k = 0; k < length && first + k < mediumSectors; ++k) {
     if (!ReadSectors(volume, static_cast<int32_t>(first + k), 1, sector)) continue;
     unsigned at = 0;
     while (at + kNameOffset <= kSectorBytes && (sector[at] & kEntryInUse)) {

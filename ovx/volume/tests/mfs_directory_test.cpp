@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "fake_devices.h"
 #include "file_system_builders.h"
 #include "list_directory.h"
 #include "mac_file.h"
@@ -75,6 +76,19 @@ TEST(MfsListing, ListsTheFlatDirectoryAtTheTopOnly) {
   PutEntries(moved, 0x104, {MfsEntry("Far", "TEXTttxt", 1, 0, 0)});
   volume = OpenImageBytes(dir, "moved.img", moved);
   EXPECT_EQ((Names{"Far"}), EntryNames(ListEntries(volume, "")));
+  CloseVolume(volume);
+
+  // A damaged length of 65,535 sectors: the walk ends at the medium's end.
+  PutBE16(moved, 1024 + 16, 0xFFFF);
+  FakeDevices devices;
+  devices.scsi = moved;
+  volume = OpenVolume(KindScsi, 0, OpenReadOnly);
+  ASSERT_NE(nullptr, volume);
+  ASSERT_EQ(FormatMfs, volume->format);
+  const size_t before = devices.scsiCalls.size();
+  EXPECT_EQ((Names{"Far"}), EntryNames(ListEntries(volume, "")));
+  const size_t mediumSectors = 799;  // the device's size leaves its last block out
+  EXPECT_GE(mediumSectors - 0x104 + 2, devices.scsiCalls.size() - before);
   CloseVolume(volume);
 }
 
