@@ -19,9 +19,14 @@ void RemoveScratch() {
 
 const std::string& WriteFuzzImage(const uint8_t* data, size_t size) {
   if (scratch.empty()) {
-    char pattern[] = "/tmp/ovx-fuzz-XXXXXX";
-    if (!mkdtemp(pattern)) abort();
-    scratch = pattern;
+    // In memory where the machine has it: every input is written whole, and
+    // on a disk-backed /tmp that took a good share of each run.
+    char inMemory[] = "/dev/shm/ovx-fuzz-XXXXXX";
+    char onDisk[] = "/tmp/ovx-fuzz-XXXXXX";
+    const char* made = mkdtemp(inMemory);
+    if (!made) made = mkdtemp(onDisk);
+    if (!made) abort();
+    scratch = made;
     image = scratch + "/image";
     atexit(RemoveScratch);
   }

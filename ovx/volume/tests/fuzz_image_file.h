@@ -1,6 +1,6 @@
 // The image file through which a fuzz target hands its input to
-// OpenVolume: one per process, in a private temporary folder that is
-// removed at exit.
+// OpenVolume: one per process, in a private temporary folder (in memory
+// where /dev/shm exists) that is removed at exit.
 #pragma once
 #include <cstddef>
 #include <cstdint>
