@@ -45,6 +45,22 @@ const char* CopyCaption(bool toDisk, bool physical) {
   return physical ? "Reading physical disk to disk image" : "Reading logical disk to disk image";
 }
 
+// A SCSI device's size leaves out its last block (it counts the last
+// block's address), so a copy of that size would lose the disk's end. Where
+// the volume's size is still the device's own (not a partition's or a file
+// system's), the capacity is asked again and every block is copied.
+int64_t WholeScsiDeviceSectors(const Volume* device) {
+  if (device->kind != KindScsi || device->partitionStart != 0 || device->sizeKB <= 0) return 0;
+  uint32_t lastBlock, blockLength;
+  int32_t kilobytes;
+  if (!ReadScsiCapacity(device->hostAdapter, device->unit, &lastBlock, &blockLength) ||
+      !ScsiKilobytes(lastBlock, blockLength, &kilobytes) || kilobytes != device->sizeKB ||
+      blockLength != device->sectorSize) {
+    return 0;
+  }
+  return (static_cast<int64_t>(lastBlock) + 1) * (blockLength / kSectorBytes);
+}
+
 }  // namespace
 
 int FormatCopyStatus(char* text, int size, int32_t sector, int32_t count) {
@@ -55,7 +71,8 @@ int FormatCopyStatus(char* text, int size, int32_t sector, int32_t count) {
 }
 
 int32_t CopySectorCount(const Volume* device, const Volume* image, bool toDisk) {
-  int64_t count = static_cast<int64_t>(device->sizeKB) * 2;
+  int64_t count = WholeScsiDeviceSectors(device);
+  if (count == 0) count = static_cast<int64_t>(device->sizeKB) * 2;
   if (count == 0) {
     uint64_t imageBytes = 0;
     if (!toDisk) {

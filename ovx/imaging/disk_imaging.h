@@ -23,7 +23,8 @@ void RunImagingCommand(HWND mainWindow, bool toDisk, bool physical);
 // (MAX_PATH bytes). Returns true when the user chose a file.
 bool ChooseImageFile(HWND owner, char* path, bool toDisk);
 
-// The sectors a copy moves: the device's size, else for image to disk the
+// The sectors a copy moves: the device's size (a whole SCSI device's with
+// its last block, which its sizeKB leaves out), else for image to disk the
 // whole sectors of the image file, for disk to image 2880 on a floppy drive
 // and as many as a sector number reaches on anything else.
 int32_t CopySectorCount(const Volume* device, const Volume* image, bool toDisk);

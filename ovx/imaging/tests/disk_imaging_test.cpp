@@ -380,27 +380,42 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
 }
 
 TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
-  // The device's size leaves its last block uncounted: 2,048 blocks make 1,023 KB.
+  // The device's size leaves its last block uncounted (2,048 blocks make
+  // 1,023 KB), but the image holds every block.
   const Bytes disk = MakeHfsVolume(1024, "Disk");
   ListScsi(disk, FakeAspiDisk);
+  ASSERT_EQ(1023, explorer.currentVolume->sizeKB);
   const std::string image = dir_.File("disk.img");
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
-  EXPECT_EQ(Sha256(Slice(disk, 0, 2046)), Sha256(ReadFileBytes(image)));
+  EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(image)));
   EXPECT_EQ(0, ScsiWrites());
-  EXPECT_EQ(32, ScsiCommands(0x08)) << "64 blocks a command, the last one 62";
+  EXPECT_EQ(32, ScsiCommands(0x08)) << "64 blocks a command";
+  EXPECT_EQ(Status(1984, 2048, 992, 96), progress.statusText);
 
   MarkScsiLog();
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, image, "Reading logical disk to disk image"));
-  EXPECT_EQ(Sha256(Slice(disk, 0, 2046)), Sha256(ReadFileBytes(image)));
+  EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(image)));
   EXPECT_EQ(0, ScsiWrites());
 
-  // 300 blocks of 2,048 bytes: the last uncounted, 1,196 sectors.
+  // A partitioned disk, copied logically: from the HFS partition on, as far
+  // as the device's own size reaches; the physical copy has the map too.
+  const Bytes hfs = MakeHfsVolume(800, "Part");
+  const Bytes partitioned = MakePartitionedDisk(96 + 1600, UsualPartitionMap(96, 1600), {{}, {}, hfs});
+  ListScsi(partitioned, FakeAspiDisk, "partitioned.img");
+  ASSERT_EQ(96, explorer.currentVolume->partitionStart);
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, image, "Reading logical disk to disk image"));
+  EXPECT_EQ(Sha256(Slice(partitioned, 96, 1600)), Sha256(ReadFileBytes(image)));
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(partitioned), Sha256(ReadFileBytes(image)));
+  EXPECT_EQ(0, ScsiWrites());
+
+  // 300 blocks of 2,048 bytes, 1,200 sectors, the last block's four among them.
   const Bytes cd = MakeHfsVolume(600, "Disc");
   ListScsi(cd, FakeAspiCdrom, "cd.iso");
   ASSERT_EQ(2048u, explorer.currentVolume->sectorSize);
   const std::string cdImage = dir_.File("cd.img");
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, cdImage, "Reading physical disk to disk image"));
-  EXPECT_EQ(Sha256(Slice(cd, 0, 1196)), Sha256(ReadFileBytes(cdImage)));
+  EXPECT_EQ(Sha256(cd), Sha256(ReadFileBytes(cdImage)));
   EXPECT_EQ(0, ScsiWrites());
 }
 
@@ -412,8 +427,7 @@ TEST_F(Imaging, ImagesAreWrittenBackToDisks) {
   ASSERT_TRUE(WriteFileBytes(image, written));
   ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
   Bytes device = ReadFileBytes(scsiPath_);
-  EXPECT_EQ(Sha256(Slice(written, 0, 2046)), Sha256(Slice(device, 0, 2046)));
-  EXPECT_EQ(Sha256(Slice(original, 2046, 2)), Sha256(Slice(device, 2046, 2)));
+  EXPECT_EQ(Sha256(written), Sha256(device));
   EXPECT_EQ(Sha256(written), Sha256(ReadFileBytes(image)));
 
   // Smaller than the disk, with a tail of 300 bytes: whole sectors only.
@@ -466,8 +480,8 @@ TEST_F(Imaging, ReadErrorsEndTheCopyAndAShrunkChunkStaysSmall) {
   ListScsi(scsi, FakeAspiDisk);
   ASSERT_EQ(1, layer_.SetFaults(0, 1, -1, 16));
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
-  EXPECT_EQ(Sha256(Slice(scsi, 0, 1022)), Sha256(ReadFileBytes(image)));
-  // 48 failed tries (64 down to 17), then 63 commands of 16 blocks and the last of 14.
+  EXPECT_EQ(Sha256(scsi), Sha256(ReadFileBytes(image)));
+  // 48 failed tries (64 down to 17), then 64 commands of 16 blocks.
   EXPECT_EQ(48 + 64, ScsiReads());
 
   // A device that reports no size: up to 2,147,483,647 sectors, until the

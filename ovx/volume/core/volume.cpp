@@ -52,16 +52,12 @@ bool OpenScsiDevice(Volume* volume, uintptr_t source) {
   // As stored, trailing blanks kept.
   memcpy(volume->deviceName, inquiry + kDeviceNameOffset, kDeviceNameBytes);
   volume->deviceName[kDeviceNameBytes] = '\0';
-  uint8_t capacity[kCapacityBytes];
-  if (deviceBackends.AspiReadCapacity(volume->hostAdapter, volume->unit, capacity, sizeof capacity)) {
-    const uint32_t lastBlock = ReadBE32(capacity);
-    const uint32_t blockLength = ReadBE32(capacity + 4);
-    // The last block itself is not counted. 64-bit, so that a size beyond
-    // what sizeKB holds is seen rather than wrapped.
-    const uint64_t kilobytes = static_cast<uint64_t>(blockLength / kSectorBytes) * lastBlock / 2;
-    if (ScsiBlockLengthUsable(blockLength) && kilobytes <= INT32_MAX) {
+  uint32_t lastBlock, blockLength;
+  if (ReadScsiCapacity(volume->hostAdapter, volume->unit, &lastBlock, &blockLength)) {
+    int32_t kilobytes;
+    if (ScsiKilobytes(lastBlock, blockLength, &kilobytes)) {
       volume->sectorSize = blockLength;
-      volume->sizeKB = static_cast<int32_t>(kilobytes);
+      volume->sizeKB = kilobytes;
     } else {
       // Blocks that do not hold whole sectors, or a size that cannot be told:
       // the device is listed by name, but every transfer on it fails.
@@ -214,6 +210,23 @@ int CloseVolume(Volume* volume) {
     default:
       return 0;
   }
+}
+
+int ReadScsiCapacity(int hostAdapter, int target, uint32_t* lastBlock, uint32_t* blockLength) {
+  uint8_t capacity[kCapacityBytes];
+  if (!deviceBackends.AspiReadCapacity(hostAdapter, target, capacity, sizeof capacity)) return 0;
+  *lastBlock = ReadBE32(capacity);
+  *blockLength = ReadBE32(capacity + 4);
+  return 1;
+}
+
+int ScsiKilobytes(uint32_t lastBlock, uint32_t blockLength, int32_t* kilobytes) {
+  // The last block itself is not counted. 64-bit, so that a size beyond
+  // what sizeKB holds is seen rather than wrapped.
+  const uint64_t size = static_cast<uint64_t>(blockLength / kSectorBytes) * lastBlock / 2;
+  if (!ScsiBlockLengthUsable(blockLength) || size > INT32_MAX) return 0;
+  *kilobytes = static_cast<int32_t>(size);
+  return 1;
 }
 
 uint64_t MediumBytes(const Volume* volume) {

@@ -95,6 +95,15 @@ struct Volume {
 // GetLastError() gives the platform's reason.
 Volume* OpenVolume(VolumeKind kind, uintptr_t source, int flags);
 
+// READ CAPACITY of the SCSI device at (hostAdapter, target): the address of
+// its last block and its block length. Returns 1; 0 when it does not answer.
+int ReadScsiCapacity(int hostAdapter, int target, uint32_t* lastBlock, uint32_t* blockLength);
+
+// A SCSI device's sizeKB from its capacity: (blockLength / 512 x lastBlock) / 2,
+// so the last block is left out. Returns 1 and sets *kilobytes; 0 for blocks
+// that do not hold whole sectors or a size beyond 32 bits.
+int ScsiKilobytes(uint32_t lastBlock, uint32_t blockLength, int32_t* kilobytes);
+
 // The bytes the medium holds (sizeKB), the most that anything read from it
 // can amount to; UINT64_MAX when its size is not known.
 uint64_t MediumBytes(const Volume* volume);
