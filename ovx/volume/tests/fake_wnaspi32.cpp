@@ -15,6 +15,7 @@ struct Device {
   char imagePath[MAX_PATH];
   int64_t badBlock;    // a read or write that reaches it fails; -1: none
   uint32_t maxBlocks;  // longer reads and writes fail; 0: no limit
+  mutable HANDLE file;  // the image, opened at the first command that needs it; null until then
 };
 
 const int kMaxDevices = 32;
@@ -44,19 +45,42 @@ void PutBE32(uint8_t* p, uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
+// The image stays open from the first command on, until the layer is reset
+// or unloaded: opening it for every command made a copy of a large fake disk
+// measure the file system rather than the copy. Others may still write,
+// replace or delete the file meanwhile.
+HANDLE ImageFile(const Device& device) {
+  if (!device.file) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE file = CreateFileA(device.imagePath, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      file = CreateFileA(device.imagePath, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    device.file = file;
+  }
+  return device.file;
+}
+
+void CloseImageFiles() {
+  for (int i = 0; i < deviceCount; ++i) {
+    if (devices[i].file) CloseHandle(devices[i].file);
+    devices[i].file = nullptr;
+  }
+}
+
 uint64_t ImageSize(const Device& device) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(device.imagePath, GetFileExInfoStandard, &data)) return 0;
-  return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  HANDLE file = ImageFile(device);
+  LARGE_INTEGER size;
+  if (!file || !GetFileSizeEx(file, &size)) return 0;
+  return static_cast<uint64_t>(size.QuadPart);
 }
 
 // Moves bytes between the image and memory at offset; false when the range
 // lies outside the image or the file fails.
 bool MoveImageBytes(const Device& device, uint64_t offset, uint8_t* data, DWORD bytes, bool write) {
   if (offset + bytes > ImageSize(device)) return false;
-  HANDLE file = CreateFileA(device.imagePath, write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  HANDLE file = device.file;
   LONG high = static_cast<LONG>(offset >> 32);
   SetLastError(NO_ERROR);
   DWORD low = SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN);
@@ -64,7 +88,6 @@ bool MoveImageBytes(const Device& device, uint64_t offset, uint8_t* data, DWORD 
   bool ok = !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) &&
             (write ? WriteFile(file, data, bytes, &moved, nullptr) : ReadFile(file, data, bytes, &moved, nullptr)) &&
             moved == bytes;
-  CloseHandle(file);
   return ok;
 }
 
@@ -210,6 +233,7 @@ DWORD __cdecl SendASPI32Command(void* block) {
 int __cdecl FakeAspiMarker() { return 1; }
 
 void __cdecl FakeAspiReset(int adapters, uint32_t delayMs) {
+  CloseImageFiles();
   deviceCount = 0;
   adapterCount = adapters;
   completionDelayMs = delayMs;
@@ -226,6 +250,7 @@ int __cdecl FakeAspiAddDevice(int hostAdapter, int target, int kind, const char*
   strcpy(device.imagePath, imagePath);
   device.badBlock = -1;
   device.maxBlocks = 0;
+  device.file = nullptr;
   return 1;
 }
 
@@ -246,6 +271,11 @@ int __cdecl FakeAspiGetRequest(int index, FakeAspiRequest* request) {
   if (index < 0 || index >= static_cast<int>(requests.size()) || !request) return 0;
   *request = requests[index];
   return 1;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_DETACH) CloseImageFiles();
+  return TRUE;
 }
 
 }  // extern "C"

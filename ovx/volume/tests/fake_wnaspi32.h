@@ -28,7 +28,8 @@ typedef int(__cdecl* FakeAspiMarkerFunction)();
 // returns; otherwise a thread of the layer completes each after that delay.
 typedef void(__cdecl* FakeAspiResetFunction)(int adapterCount, uint32_t completionDelayMs);
 // Puts a device of the kind at (hostAdapter, target), serving the image file
-// at imagePath (read at every command). Returns 1; 0 when the table is full.
+// at imagePath (opened at its first command, kept open until the next reset).
+// Returns 1; 0 when the table is full.
 typedef int(__cdecl* FakeAspiAddDeviceFunction)(int hostAdapter, int target, int kind, const char* imagePath);
 // Makes the device at (hostAdapter, target) fail every read or write that
 // reaches badBlock (-1: none) or moves more than maxBlocks (0: any number).
