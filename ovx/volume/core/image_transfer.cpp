@@ -47,11 +47,12 @@ int ImageTransfer(Volume* volume, uintptr_t write) {
     volume->sectorCount = 0;
     return ReadImageBytes(volume->file, offset, volume->buffer, static_cast<uint32_t>(bytes)) == bytes;
   }
-  // The image being written grows to hold the request. Reads never do: a
+  // The image being written grows to hold the request: the write itself
+  // extends it, and a gap before it is made first. Reads never grow it: a
   // read past the end fails as it would on a file opened only for reading.
   uint64_t size;
   if (!ImageFileSize(volume->file, &size)) return 0;
-  if (offset + bytes > size && (!SeekTo(volume->file, offset + bytes) || !SetEndOfFile(volume->file))) return 0;
+  if (offset > size && (!SeekTo(volume->file, offset) || !SetEndOfFile(volume->file))) return 0;
   if (!SeekTo(volume->file, offset)) return 0;
   volume->sectorCount = 0;
   DWORD moved = 0;
