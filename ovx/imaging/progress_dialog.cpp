@@ -115,8 +115,12 @@ int UpdateProgress(int percent, const char* statusText) {
   EnterCriticalSection(&progress.textLock);
   lstrcpynA(progress.statusText, statusText, sizeof progress.statusText);
   LeaveCriticalSection(&progress.textLock);
+  // A look at the queue costs little, a PeekMessageA that finds it empty far
+  // more (Wine then also waits on the display and flushes windows), and this
+  // runs between every two chunks: the queue is emptied only while it holds
+  // something.
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (HIWORD(GetQueueStatus(QS_ALLINPUT)) && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // The copy ends here, and the main loop must still see the request.
       PostQuitMessage(static_cast<int>(message.wParam));
