@@ -112,7 +112,8 @@ Bytes AtariFolders() {
 }
 
 // The hostile cases: folders that point back at an ancestor, records that
-// overlap, a huge allocation block, clusters shared by folders, 2 GB sizes.
+// overlap, a huge allocation block, clusters shared by folders, 2 GB sizes,
+// a directory longer than the medium.
 Bytes HfsLoop() {
   Bytes image = SmallHfs();
   HfsLayout layout;
@@ -154,6 +155,13 @@ Bytes FatLoop() {
   return image;
 }
 
+// A directory that claims 65,535 sectors, far past the image's end.
+Bytes MfsLongDirectory() {
+  Bytes image = SmallMfs();
+  PutBE16(image, 1024 + 16, 0xFFFF);
+  return image;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,7 +169,7 @@ int main(int argc, char** argv) {
   const std::pair<const char*, Bytes> seeds[] = {
       {"hfs", SmallHfs()}, {"mfs", SmallMfs()}, {"fat12", SmallFat(false)}, {"fat16", SmallFat(true)},
       {"atari", SmallAtari()}, {"atari-folders", AtariFolders()}, {"hfs-loop", HfsLoop()}, {"hfs-overlap", HfsOverlap()},
-      {"hfs-huge-block", HfsHugeBlock()}, {"fat-loop", FatLoop()},
+      {"hfs-huge-block", HfsHugeBlock()}, {"fat-loop", FatLoop()}, {"mfs-long-directory", MfsLongDirectory()},
   };
   for (const auto& seed : seeds) {
     if (!WriteFileBytes(std::string(argv[1]) + "/" + seed.first, seed.second)) return 1;
