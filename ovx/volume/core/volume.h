@@ -87,6 +87,11 @@ struct Volume {
 
   // FAT on a read-only image: folders reached by earlier listings; null until the first.
   struct FatListingMemo* fatListingMemo;
+
+  // HFS: the folder id of each name of currentPath, so that a walk to a
+  // sibling or a parent folder starts from the folder they share, not the top.
+  uint32_t hfsPathIds[MAX_PATH / 2];
+  int32_t hfsPathLevels;
 };
 
 // Opens a source of the given kind (source as the VolumeKind table says) and,

@@ -97,7 +97,7 @@ void BuildCatalogIndex(Volume* volume) {
   for (size_t i = 0; i < count; ++i) index[i] = static_cast<uint64_t>(volume->catalog[i].parentId) << 32 | i;
   // Leaf nodes keep their records in key order, parent first, so the sweep
   // usually yields them sorted already.
-  if (!std::is_sorted(index, index + count)) std::sort(index, index + count);
+  if (!std::is_sorted(index, index + count)) std::stable_sort(index, index + count);
   volume->catalogIndex = index;
   volume->catalogIndexCount = volume->catalogCount;
 }
@@ -155,6 +155,7 @@ int ReadCatalog(Volume* volume) {
   BuildCatalogIndex(volume);
   volume->currentPath[0] = '\0';
   volume->currentDirId = kTopFolderId;
+  volume->hfsPathLevels = 0;
   return 1;
 }
 
@@ -207,6 +208,24 @@ int MakeFileTable(Volume* volume) {
   return 1;
 }
 
+// Backs currentPath up to the last folder, a whole name, that it shares
+// with path: a recursive listing goes from folder to sibling, and walking
+// to each from the top cost a scan of every folder above it.
+void BackUpTo(Volume* volume, const char* path) {
+  size_t shared = 0;
+  int32_t levels = 0;
+  for (size_t i = 0; volume->currentPath[i] != '\0' && volume->currentPath[i] == path[i]; ++i) {
+    if (path[i] == ':') {
+      shared = i + 1;
+      ++levels;
+    }
+  }
+  if (levels > volume->hfsPathLevels) shared = 0, levels = 0;  // ids never recorded: from the top
+  volume->currentPath[shared] = '\0';
+  volume->hfsPathLevels = levels;
+  volume->currentDirId = levels > 0 ? volume->hfsPathIds[levels - 1] : static_cast<uint32_t>(kTopFolderId);
+}
+
 // Walks from currentPath down to path, one folder name at a time. Returns 0
 // at a name the current folder does not hold; the walk then stays at the
 // deepest folder reached.
@@ -229,7 +248,9 @@ int WalkTo(Volume* volume, const char* path) {
       }
       return true;
     });
-    if (!found) return 0;
+    const int32_t maxLevels = sizeof volume->hfsPathIds / sizeof *volume->hfsPathIds;
+    if (!found || volume->hfsPathLevels >= maxLevels) return 0;
+    volume->hfsPathIds[volume->hfsPathLevels++] = found->nodeId;
     memcpy(volume->currentPath + reached, name, nameLength);
     volume->currentPath[reached + nameLength] = ':';
     volume->currentPath[reached + nameLength + 1] = '\0';
@@ -250,9 +271,8 @@ void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
 int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
   if (path[0] == '\0') {
     if (!ReadCatalog(volume)) return kListingAbandoned;
-  } else if (strncmp(path, volume->currentPath, strlen(volume->currentPath)) != 0) {
-    volume->currentPath[0] = '\0';
-    volume->currentDirId = kTopFolderId;
+  } else {
+    BackUpTo(volume, path);
   }
   if (!WalkTo(volume, path)) return kListingAbandoned;
   // Room for the whole folder at once when its size is known; entry by entry otherwise.

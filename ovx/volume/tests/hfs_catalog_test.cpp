@@ -87,6 +87,10 @@ TEST(HfsListing, TopHoldsTheRootFolderAndThePathWalksDown) {
   EXPECT_EQ(17u, volume->currentDirId);
   EXPECT_EQ(Names{}, EntryNames(ListEntries(volume, "Disk:Letters:letters:")));
   EXPECT_EQ(18u, volume->currentDirId);
+  // From a folder to its sibling, by way of the parent they share.
+  EXPECT_EQ((Names{"Deep"}), EntryNames(ListEntries(volume, "Disk:Letters:Letters:")));
+  EXPECT_EQ(17u, volume->currentDirId);
+  EXPECT_EQ(Names{}, EntryNames(ListEntries(volume, "Disk:Letters:letters:")));
   // A name the folder does not hold: nothing, and the walk stays where it got to.
   EXPECT_EQ(Names{}, EntryNames(ListEntries(volume, "Disk:LETTERS:")));
   EXPECT_STREQ("Disk:", volume->currentPath);
