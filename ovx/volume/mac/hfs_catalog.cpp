@@ -76,9 +76,9 @@ void AddCatalogRecord(void* context, const uint8_t* record, unsigned length) {
   // However its nodes are damaged, a catalog holds no more records than the
   // medium has room for.
   if (static_cast<uint64_t>(volume->catalogCount) >= MediumBytes(volume) / kMinEntryRecordBytes) return;
-  DirEntry entry;
-  if (!EntryFromRecord(record, length, &entry)) return;
-  if (AppendEntry(&volume->catalog, &entry, volume->catalogCount)) ++volume->catalogCount;
+  // Made in its place at the catalog's end: a large catalog is megabytes of entries.
+  DirEntry* room = CatalogRoom(volume, 1);
+  if (room && EntryFromRecord(record, length, room)) ++volume->catalogCount;
 }
 
 void DropCatalogIndex(Volume* volume) {
