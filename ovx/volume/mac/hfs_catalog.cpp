@@ -220,7 +220,10 @@ void BackUpTo(Volume* volume, const char* path) {
       ++levels;
     }
   }
-  if (levels > volume->hfsPathLevels) shared = 0, levels = 0;  // ids never recorded: from the top
+  if (levels > volume->hfsPathLevels) {  // ids never recorded: from the top
+    shared = 0;
+    levels = 0;
+  }
   volume->currentPath[shared] = '\0';
   volume->hfsPathLevels = levels;
   volume->currentDirId = levels > 0 ? volume->hfsPathIds[levels - 1] : static_cast<uint32_t>(kTopFolderId);

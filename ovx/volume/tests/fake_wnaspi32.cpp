@@ -80,7 +80,7 @@ uint64_t ImageSize(const Device& device) {
 // lies outside the image or the file fails.
 bool MoveImageBytes(const Device& device, uint64_t offset, uint8_t* data, DWORD bytes, bool write) {
   if (offset + bytes > ImageSize(device)) return false;
-  HANDLE file = device.file;
+  HANDLE file = ImageFile(device);
   LONG high = static_cast<LONG>(offset >> 32);
   SetLastError(NO_ERROR);
   DWORD low = SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN);
