@@ -143,8 +143,9 @@ class ListingOutput {
   FILETIME stamp_ = {};
   char stampText_[20];
   size_t stampLength_ = 0;
-  // Large, so that a whole listing leaves in few writes.
-  std::vector<char> buffer_ = std::vector<char>(256 * 1024);
+  // A whole listing leaves in a few writes; a larger buffer costs more in
+  // fresh pages than it saves in writes.
+  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
 };
 
 void PrintListing(const DirEntry* entries, int count, ListingOutput* out) {

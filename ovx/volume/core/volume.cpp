@@ -29,7 +29,7 @@ void ReleaseVolume(Volume* volume) {
   }
   ReleaseBlockCache(volume);
   if (volume->catalog) HeapFree(GetProcessHeap(), 0, volume->catalog);
-  if (volume->catalogIndex) HeapFree(GetProcessHeap(), 0, volume->catalogIndex);
+  ReleaseHfsCatalog(volume);
   ReleaseFatListingMemo(volume);
   ReleaseHfsFileTable(volume);
   HeapFree(GetProcessHeap(), 0, volume);
@@ -194,6 +194,7 @@ Volume* OpenVolume(VolumeKind kind, uintptr_t source, int flags) {
       return Fail(volume, ERROR_INVALID_PARAMETER);
   }
   if (flags & OpenReadOnly) volume->readOnly = 1;
+  if (flags & OpenCompactCatalog) volume->compactCatalog = 1;
   if (!(flags & OpenNoDetect)) volume->format = DetectFormat(volume);
   return volume;
 }

@@ -30,6 +30,10 @@ enum OpenFlags {
   OpenNoDetect = 1,  // format stays FormatNone
   OpenReadOnly = 2,  // image opened for reading; readOnly set for every kind
   OpenCreate = 4,    // image created (or truncated), opened for reading and writing
+  // HFS keeps its catalog in compact form only: catalog stays empty, and
+  // only the listings return entries. For programs that never look at the
+  // catalog itself; it saves a DirEntry of 320 bytes per file and folder.
+  OpenCompactCatalog = 8,
 };
 
 enum {
@@ -75,11 +79,10 @@ struct Volume {
 
   BlockCacheSlot blockCache[kBlockCacheSlots + 1];
 
-  // HFS: the catalog's entries by parent folder, each (parentId << 32 |
-  // index into catalog), sorted; made after the catalog is read, so that a
-  // folder listing does not scan the whole catalog. Null while not made.
-  uint64_t* catalogIndex;
-  int32_t catalogIndexCount;
+  // HFS: the catalog as listings search it, made when the top is listed;
+  // null until then. compactCatalog: OpenCompactCatalog was given.
+  struct HfsCatalog* hfsCatalog;
+  int32_t compactCatalog;
 
   // HFS: every file record of the catalog, for what listings leave out; null until asked for.
   struct MacFileInfo* hfsFiles;

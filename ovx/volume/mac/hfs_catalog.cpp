@@ -41,21 +41,58 @@ const uint8_t* RecordData(const uint8_t* record, unsigned length, unsigned* data
   return record + d;
 }
 
-// Builds the DirEntry of one catalog leaf record; 0 for thread records and
-// for records that do not hold what their kind needs.
-int EntryFromRecord(const uint8_t* record, unsigned length, DirEntry* entry) {
+}  // namespace
+
+// The catalog as listings keep it: every file and folder record in a few
+// dozen bytes (a DirEntry takes 320, and a large volume has tens of
+// thousands of records), in catalog order, with an index of (parentId << 32
+// | offset) pairs sorted, so that a folder's children are found without a
+// scan of the whole catalog.
+struct HfsCatalog {
+  uint8_t* records;  // process heap; HfsCatalogEntry records, each 4-byte aligned
+  size_t bytes;
+  uint64_t* index;  // process heap
+  int32_t count;
+};
+
+namespace {
+
+struct HfsCatalogEntry {
+  uint32_t parentId;
+  uint32_t nodeId;
+  uint32_t dataSize;
+  uint32_t size;
+  uint32_t modified;  // Macintosh seconds
+  uint8_t macType[4];
+  uint8_t macCreator[4];
+  uint8_t location[kHfsExtentRecordBytes];
+  uint8_t folder;
+  uint8_t nameLength;
+  char name[kMaxNameBytes];  // only nameLength bytes are stored
+};
+
+size_t StoredBytes(unsigned nameLength) { return (offsetof(HfsCatalogEntry, name) + nameLength + 3) & ~size_t{3}; }
+
+const HfsCatalogEntry& EntryAt(const HfsCatalog* catalog, uint64_t indexed) {
+  return *reinterpret_cast<const HfsCatalogEntry*>(catalog->records + static_cast<uint32_t>(indexed));
+}
+
+// Fills *entry from one catalog leaf record; 0 for thread records and for
+// records that do not hold what their kind needs.
+int CatalogEntryFromRecord(const uint8_t* record, unsigned length, HfsCatalogEntry* entry) {
   unsigned dataLength;
   const uint8_t* data = RecordData(record, length, &dataLength);
   if (!data) return 0;
   const unsigned nameLength = record[6];
-  memset(entry, 0, sizeof *entry);
+  memset(entry, 0, offsetof(HfsCatalogEntry, name));
+  entry->nameLength = static_cast<uint8_t>(nameLength);
   memcpy(entry->name, record + 7, nameLength);
   entry->parentId = ReadBE32(record + 2);
   if (data[0] == kFolderRecord) {
     if (dataLength < kFolderRecordBytes) return 0;
-    entry->attributes = kDirEntryFolder;
+    entry->folder = 1;
     entry->nodeId = ReadBE32(data + 6);
-    entry->modified = MacDateToFileTime(ReadBE32(data + 14));
+    entry->modified = ReadBE32(data + 14);
     return 1;
   }
   if (data[0] != kFileRecord || dataLength < kFileRecordBytes) return 0;
@@ -66,66 +103,72 @@ int EntryFromRecord(const uint8_t* record, unsigned length, DirEntry* entry) {
   entry->nodeId = ReadBE32(data + 20);
   entry->dataSize = dataFork;
   entry->size = SaturatingSum(dataFork, resourceFork);
-  entry->modified = MacDateToFileTime(ReadBE32(data + 48));
+  entry->modified = ReadBE32(data + 48);
   memcpy(entry->location, data + (dataFork != 0 ? 74 : 86), kHfsExtentRecordBytes);
   return 1;
 }
 
+// The DirEntry a listing returns for a kept record.
+void MakeDirEntry(const HfsCatalogEntry& kept, DirEntry* entry) {
+  memset(entry, 0, sizeof *entry);
+  memcpy(entry->name, kept.name, kept.nameLength);
+  entry->parentId = kept.parentId;
+  entry->nodeId = kept.nodeId;
+  entry->attributes = kept.folder ? kDirEntryFolder : 0;
+  entry->modified = MacDateToFileTime(kept.modified);
+  memcpy(entry->macType, kept.macType, 4);
+  memcpy(entry->macCreator, kept.macCreator, 4);
+  entry->dataSize = kept.dataSize;
+  entry->size = kept.size;
+  memcpy(entry->location, kept.location, kHfsExtentRecordBytes);
+}
+
+struct CatalogSweep {
+  Volume* volume;
+  HfsCatalog* catalog;
+};
+
 void AddCatalogRecord(void* context, const uint8_t* record, unsigned length) {
-  Volume* volume = static_cast<Volume*>(context);
+  CatalogSweep* sweep = static_cast<CatalogSweep*>(context);
+  HfsCatalog* catalog = sweep->catalog;
   // However its nodes are damaged, a catalog holds no more records than the
   // medium has room for.
-  if (static_cast<uint64_t>(volume->catalogCount) >= MediumBytes(volume) / kMinEntryRecordBytes) return;
-  // Made in its place at the catalog's end: a large catalog is megabytes of entries.
-  DirEntry* room = CatalogRoom(volume, 1);
-  if (room && EntryFromRecord(record, length, room)) ++volume->catalogCount;
+  if (static_cast<uint64_t>(catalog->count) >= MediumBytes(sweep->volume) / kMinEntryRecordBytes) return;
+  HfsCatalogEntry entry;
+  if (!CatalogEntryFromRecord(record, length, &entry)) return;
+  const size_t bytes = StoredBytes(entry.nameLength);
+  // Offsets are kept in 32 bits.
+  if (catalog->bytes + bytes > UINT32_MAX) return;
+  void* records = catalog->records;
+  void* index = catalog->index;
+  if (!ReserveHeapArray(&records, 1, catalog->bytes + bytes)) return;
+  catalog->records = static_cast<uint8_t*>(records);
+  if (!ReserveHeapArray(&index, sizeof *catalog->index, static_cast<size_t>(catalog->count) + 1)) return;
+  catalog->index = static_cast<uint64_t*>(index);
+  memcpy(catalog->records + catalog->bytes, &entry, bytes);
+  catalog->index[catalog->count++] = static_cast<uint64_t>(entry.parentId) << 32 | catalog->bytes;
+  catalog->bytes += bytes;
 }
 
-void DropCatalogIndex(Volume* volume) {
-  if (volume->catalogIndex) HeapFree(GetProcessHeap(), 0, volume->catalogIndex);
-  volume->catalogIndex = nullptr;
-  volume->catalogIndexCount = 0;
-}
-
-// Sorting (parentId, position) pairs keeps catalog order within each folder.
-// Without memory for it the listings scan the whole catalog instead.
-void BuildCatalogIndex(Volume* volume) {
-  DropCatalogIndex(volume);
-  const size_t count = static_cast<size_t>(volume->catalogCount);
-  uint64_t* index = static_cast<uint64_t*>(HeapAlloc(GetProcessHeap(), 0, (count ? count : 1) * sizeof *index));
-  if (!index) return;
-  for (size_t i = 0; i < count; ++i) index[i] = static_cast<uint64_t>(volume->catalog[i].parentId) << 32 | i;
-  // Leaf nodes keep their records in key order, parent first, so the sweep
-  // usually yields them sorted already.
-  if (!std::is_sorted(index, index + count)) std::stable_sort(index, index + count);
-  volume->catalogIndex = index;
-  volume->catalogIndexCount = volume->catalogCount;
-}
-
-// Calls visit for each catalog entry whose parent is folderId, in catalog
-// order, until visit returns 0.
+// Calls visit for each kept record whose parent is folderId, in catalog
+// order, until visit returns 0. Offsets grow in catalog order, so sorting
+// the (parentId, offset) pairs keeps that order within each folder.
 template <typename Visit>
-void ForEachChild(const Volume* volume, uint32_t folderId, Visit visit) {
-  if (volume->catalogIndex && volume->catalogIndexCount == volume->catalogCount) {
-    const uint64_t* begin = volume->catalogIndex;
-    const uint64_t* end = begin + volume->catalogIndexCount;
-    const uint64_t* at = std::lower_bound(begin, end, static_cast<uint64_t>(folderId) << 32);
-    for (; at != end && (*at >> 32) == folderId; ++at) {
-      if (!visit(volume->catalog[static_cast<uint32_t>(*at)])) return;
-    }
-    return;
-  }
-  for (int32_t i = 0; i < volume->catalogCount; ++i) {
-    if (volume->catalog[i].parentId == folderId && !visit(volume->catalog[i])) return;
+void ForEachChild(const HfsCatalog* catalog, uint32_t folderId, Visit visit) {
+  if (!catalog) return;
+  const uint64_t* begin = catalog->index;
+  const uint64_t* end = begin + catalog->count;
+  const uint64_t* at = std::lower_bound(begin, end, static_cast<uint64_t>(folderId) << 32);
+  for (; at != end && (*at >> 32) == folderId; ++at) {
+    if (!visit(EntryAt(catalog, *at))) return;
   }
 }
 
-// The number of catalog entries whose parent is folderId, when the index
-// tells it; -1 otherwise.
-int32_t ChildCount(const Volume* volume, uint32_t folderId) {
-  if (!volume->catalogIndex || volume->catalogIndexCount != volume->catalogCount) return -1;
-  const uint64_t* begin = volume->catalogIndex;
-  const uint64_t* end = begin + volume->catalogIndexCount;
+// The number of kept records whose parent is folderId.
+int32_t ChildCount(const HfsCatalog* catalog, uint32_t folderId) {
+  if (!catalog) return 0;
+  const uint64_t* begin = catalog->index;
+  const uint64_t* end = begin + catalog->count;
   const uint64_t key = static_cast<uint64_t>(folderId) << 32;
   return static_cast<int32_t>(std::lower_bound(begin, end, key + (uint64_t{1} << 32)) - std::lower_bound(begin, end, key));
 }
@@ -148,11 +191,30 @@ int SweepCatalog(Volume* volume, HfsRecordVisitor visit, void* context) {
   return ok;
 }
 
+// Reads the catalog afresh. Unless the volume was opened to keep it compact
+// only, every record also becomes a DirEntry of the volume's catalog, in
+// catalog order.
 int ReadCatalog(Volume* volume) {
-  DropCatalogIndex(volume);
+  ReleaseHfsCatalog(volume);
   ReleaseHfsFileTable(volume);
-  if (!SweepCatalog(volume, AddCatalogRecord, volume)) return 0;
-  BuildCatalogIndex(volume);
+  HfsCatalog* catalog = static_cast<HfsCatalog*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HfsCatalog)));
+  if (!catalog) return 0;
+  volume->hfsCatalog = catalog;
+  CatalogSweep sweep = {volume, catalog};
+  if (!SweepCatalog(volume, AddCatalogRecord, &sweep)) return 0;
+  // Leaf nodes keep their records in key order, parent first, so the sweep
+  // usually yields them sorted already.
+  if (!std::is_sorted(catalog->index, catalog->index + catalog->count)) {
+    std::sort(catalog->index, catalog->index + catalog->count);
+  }
+  if (!volume->compactCatalog) {
+    DirEntry* entries = catalog->count > 0 ? CatalogRoom(volume, catalog->count) : nullptr;
+    for (size_t at = 0; entries && at < catalog->bytes; ++volume->catalogCount) {
+      const HfsCatalogEntry& kept = EntryAt(catalog, at);
+      MakeDirEntry(kept, volume->catalog + volume->catalogCount);
+      at += StoredBytes(kept.nameLength);
+    }
+  }
   volume->currentPath[0] = '\0';
   volume->currentDirId = kTopFolderId;
   volume->hfsPathLevels = 0;
@@ -242,10 +304,9 @@ int WalkTo(Volume* volume, const char* path) {
     if (nameLength == 0 || nameLength > kMaxNameBytes || reached + nameLength + 1 >= sizeof volume->currentPath) {
       return 0;
     }
-    const DirEntry* found = nullptr;
-    ForEachChild(volume, volume->currentDirId, [&](const DirEntry& entry) {
-      if ((entry.attributes & kDirEntryFolder) && strlen(entry.name) == nameLength &&
-          memcmp(entry.name, name, nameLength) == 0) {
+    const HfsCatalogEntry* found = nullptr;
+    ForEachChild(volume->hfsCatalog, volume->currentDirId, [&](const HfsCatalogEntry& entry) {
+      if (entry.folder && entry.nameLength == nameLength && memcmp(entry.name, name, nameLength) == 0) {
         found = &entry;
         return false;
       }
@@ -278,24 +339,26 @@ int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
     BackUpTo(volume, path);
   }
   if (!WalkTo(volume, path)) return kListingAbandoned;
-  // Room for the whole folder at once when its size is known; entry by entry otherwise.
-  const int32_t children = ChildCount(volume, volume->currentDirId);
-  bool room = false;
-  if (array && children > 0) {
-    void* block = *array;
-    room = ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(children)) != 0;
-    if (room) *array = static_cast<DirEntry*>(block);
-  }
+  const int32_t children = ChildCount(volume->hfsCatalog, volume->currentDirId);
+  if (!array || children == 0) return 0;
+  void* block = *array;
+  if (!ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(children))) return 0;
+  *array = static_cast<DirEntry*>(block);
   int count = 0;
-  ForEachChild(volume, volume->currentDirId, [&](const DirEntry& entry) {
-    if (room) {
-      (*array)[count++] = entry;
-    } else if (AppendEntry(array, &entry, count)) {
-      ++count;
-    }
+  ForEachChild(volume->hfsCatalog, volume->currentDirId, [&](const HfsCatalogEntry& entry) {
+    MakeDirEntry(entry, *array + count++);
     return true;
   });
   return count;
+}
+
+void ReleaseHfsCatalog(Volume* volume) {
+  HfsCatalog* catalog = volume->hfsCatalog;
+  if (!catalog) return;
+  if (catalog->records) HeapFree(GetProcessHeap(), 0, catalog->records);
+  if (catalog->index) HeapFree(GetProcessHeap(), 0, catalog->index);
+  HeapFree(GetProcessHeap(), 0, catalog);
+  volume->hfsCatalog = nullptr;
 }
 
 int FindHfsFileInfo(Volume* volume, uint32_t fileId, MacFileInfo* info) {

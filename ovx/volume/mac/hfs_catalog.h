@@ -1,6 +1,6 @@
 // HFS listings and file data. The first listing of a volume (empty path)
-// reads every leaf record of the catalog B-tree into the volume's catalog
-// and indexes it by parent folder; listing a folder afterwards walks that
+// reads every leaf record of the catalog B-tree into a compact catalog of
+// its own, indexed by parent folder, and into the volume's catalog; listing a folder afterwards walks that
 // in-memory catalog name by name from the volume's top. File data is read
 // from the fork's extents, those of the extents overflow file included.
 #pragma once
@@ -15,6 +15,9 @@
 // kListingAbandoned when the catalog cannot be read or the walk meets a name
 // the current folder does not hold.
 int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array);
+
+// Releases the catalog a listing of the top kept.
+void ReleaseHfsCatalog(Volume* volume);
 
 // Reads the data fork of entry (its resource fork when the data fork is
 // empty), at most its length rounded up to whole allocation blocks. Returns
