@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "folder_path.h"
 #include "folder_walk.h"
@@ -110,7 +110,7 @@ class ListingOutput {
     memcpy(at, stampText_, stampLength_);
     at += stampLength_;
     *at++ = '\n';
-    used_ = static_cast<size_t>(at - buffer_.data());
+    used_ = static_cast<size_t>(at - buffer_.get());
   }
 
   // The "FOLDER:" line heading the listing of a sub-folder.
@@ -120,11 +120,11 @@ class ListingOutput {
     at += path.size();
     *at++ = ':';
     *at++ = '\n';
-    used_ = static_cast<size_t>(at - buffer_.data());
+    used_ = static_cast<size_t>(at - buffer_.get());
   }
 
   void Flush() {
-    if (used_) fwrite(buffer_.data(), 1, used_, out_);
+    if (used_) fwrite(buffer_.get(), 1, used_, out_);
     used_ = 0;
   }
 
@@ -133,8 +133,8 @@ class ListingOutput {
   static const size_t kLineBytesBesideName = 6 + 1 + 10 + 10 + 4 + 4 + 19 + 1;
 
   char* Room(size_t bytes) {
-    if (used_ + bytes > buffer_.size()) Flush();
-    return buffer_.data() + used_;
+    if (used_ + bytes > kBufferBytes) Flush();
+    return buffer_.get() + used_;
   }
 
   FILE* out_;
@@ -143,9 +143,11 @@ class ListingOutput {
   FILETIME stamp_ = {};
   char stampText_[20];
   size_t stampLength_ = 0;
-  // A whole listing leaves in a few writes; a larger buffer costs more in
-  // fresh pages than it saves in writes.
-  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+  // A whole listing leaves in a few dozen writes; a larger buffer costs
+  // more in fresh pages than it saves in writes, and it is not cleared
+  // first, so a short listing touches only the pages it fills.
+  static const size_t kBufferBytes = 32 * 1024;
+  std::unique_ptr<char[]> buffer_{new char[kBufferBytes]};
 };
 
 void PrintListing(const DirEntry* entries, int count, ListingOutput* out) {
