@@ -14,7 +14,7 @@ namespace {
 
 std::vector<std::string> calls;
 
-class FakeBuffer : public IDirectSoundBuffer {
+class FakeBuffer final : public IDirectSoundBuffer {
  public:
   explicit FakeBuffer(int id, DWORD bytes) : id(id), memory(bytes) {}
   int id;
