@@ -150,27 +150,16 @@ void AddCatalogRecord(void* context, const uint8_t* record, unsigned length) {
   catalog->bytes += bytes;
 }
 
-// Calls visit for each kept record whose parent is folderId, in catalog
-// order, until visit returns 0. Offsets grow in catalog order, so sorting
-// the (parentId, offset) pairs keeps that order within each folder.
-template <typename Visit>
-void ForEachChild(const HfsCatalog* catalog, uint32_t folderId, Visit visit) {
+// The index entries of the kept records whose parent is folderId, as
+// [*first, *last): in catalog order, since offsets grow in catalog order and
+// sorting the (parentId, offset) pairs keeps that order within each folder.
+void ChildRange(const HfsCatalog* catalog, uint32_t folderId, const uint64_t** first, const uint64_t** last) {
+  *first = *last = nullptr;
   if (!catalog) return;
-  const uint64_t* begin = catalog->index;
-  const uint64_t* end = begin + catalog->count;
-  const uint64_t* at = std::lower_bound(begin, end, static_cast<uint64_t>(folderId) << 32);
-  for (; at != end && (*at >> 32) == folderId; ++at) {
-    if (!visit(EntryAt(catalog, *at))) return;
-  }
-}
-
-// The number of kept records whose parent is folderId.
-int32_t ChildCount(const HfsCatalog* catalog, uint32_t folderId) {
-  if (!catalog) return 0;
-  const uint64_t* begin = catalog->index;
-  const uint64_t* end = begin + catalog->count;
+  const uint64_t* end = catalog->index + catalog->count;
   const uint64_t key = static_cast<uint64_t>(folderId) << 32;
-  return static_cast<int32_t>(std::lower_bound(begin, end, key + (uint64_t{1} << 32)) - std::lower_bound(begin, end, key));
+  *first = std::lower_bound(static_cast<const uint64_t*>(catalog->index), end, key);
+  *last = std::lower_bound(*first, end, key + (uint64_t{1} << 32));
 }
 
 // Calls visit(context, record, length) for every leaf record of the catalog.
@@ -207,9 +196,8 @@ int ReadCatalog(Volume* volume) {
   if (!std::is_sorted(catalog->index, catalog->index + catalog->count)) {
     std::sort(catalog->index, catalog->index + catalog->count);
   }
-  if (!volume->compactCatalog) {
-    DirEntry* entries = catalog->count > 0 ? CatalogRoom(volume, catalog->count) : nullptr;
-    for (size_t at = 0; entries && at < catalog->bytes; ++volume->catalogCount) {
+  if (!volume->compactCatalog && catalog->count > 0 && CatalogRoom(volume, catalog->count)) {
+    for (size_t at = 0; at < catalog->bytes; ++volume->catalogCount) {
       const HfsCatalogEntry& kept = EntryAt(catalog, at);
       MakeDirEntry(kept, volume->catalog + volume->catalogCount);
       at += StoredBytes(kept.nameLength);
@@ -305,13 +293,11 @@ int WalkTo(Volume* volume, const char* path) {
       return 0;
     }
     const HfsCatalogEntry* found = nullptr;
-    ForEachChild(volume->hfsCatalog, volume->currentDirId, [&](const HfsCatalogEntry& entry) {
-      if (entry.folder && entry.nameLength == nameLength && memcmp(entry.name, name, nameLength) == 0) {
-        found = &entry;
-        return false;
-      }
-      return true;
-    });
+    const uint64_t *child, *last;
+    for (ChildRange(volume->hfsCatalog, volume->currentDirId, &child, &last); !found && child != last; ++child) {
+      const HfsCatalogEntry& entry = EntryAt(volume->hfsCatalog, *child);
+      if (entry.folder && entry.nameLength == nameLength && memcmp(entry.name, name, nameLength) == 0) found = &entry;
+    }
     const int32_t maxLevels = sizeof volume->hfsPathIds / sizeof *volume->hfsPathIds;
     if (!found || volume->hfsPathLevels >= maxLevels) return 0;
     volume->hfsPathIds[volume->hfsPathLevels++] = found->nodeId;
@@ -339,17 +325,16 @@ int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
     BackUpTo(volume, path);
   }
   if (!WalkTo(volume, path)) return kListingAbandoned;
-  const int32_t children = ChildCount(volume->hfsCatalog, volume->currentDirId);
-  if (!array || children == 0) return 0;
+  const uint64_t *first, *last;
+  ChildRange(volume->hfsCatalog, volume->currentDirId, &first, &last);
+  if (!array || first == last) return 0;
   void* block = *array;
-  if (!ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(children))) return 0;
+  if (!ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(last - first))) return 0;
   *array = static_cast<DirEntry*>(block);
-  int count = 0;
-  ForEachChild(volume->hfsCatalog, volume->currentDirId, [&](const HfsCatalogEntry& entry) {
-    MakeDirEntry(entry, *array + count++);
-    return true;
-  });
-  return count;
+  for (const uint64_t* child = first; child != last; ++child) {
+    MakeDirEntry(EntryAt(volume->hfsCatalog, *child), *array + (child - first));
+  }
+  return static_cast<int>(last - first);
 }
 
 void ReleaseHfsCatalog(Volume* volume) {
