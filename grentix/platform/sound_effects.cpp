@@ -44,7 +44,10 @@ LPDIRECTSOUNDBUFFER CreateWaveBuffer(LPDIRECTSOUND sound, const char* name) {
   format.nBlockAlign = wave.format.blockAlign;
   format.wBitsPerSample = wave.format.bitsPerSample;
   DSBUFFERDESC desc = {};
-  desc.dwSize = 20;  // the first version's description: size, flags, bytes, reserved, format
+  // The first version's description (size, flags, bytes, reserved, format),
+  // which every DirectSound takes: 20 bytes on 32-bit Windows, 24 on 64-bit,
+  // where a 32-bit record's size is refused.
+  desc.dwSize = sizeof(DSBUFFERDESC1);
   desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
   desc.dwBufferBytes = wave.dataSize;
   desc.lpwfxFormat = &format;

@@ -176,7 +176,8 @@ TEST_F(SoundTest, BuffersAreDescribedFilledAndDuplicated) {
   ASSERT_NE(nullptr, set);
   EXPECT_EQ(3, set->count);
   EXPECT_EQ(4508u, set->dataSize);
-  EXPECT_EQ(20u, sound_.lastDesc.dwSize);
+  // The first version's record: 20 bytes on 32-bit Windows, 24 on 64-bit.
+  EXPECT_EQ(sizeof(void*) == 4 ? 20u : 24u, sound_.lastDesc.dwSize);
   EXPECT_EQ(static_cast<DWORD>(DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME),
             sound_.lastDesc.dwFlags);
   EXPECT_EQ(4508u, sound_.lastDesc.dwBufferBytes);
