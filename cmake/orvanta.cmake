@@ -45,3 +45,15 @@ function(orvanta_fuzzer name)
     add_dependencies(${name} ${F_SEEDER})
   endif()
 endfunction()
+
+# orvanta_beside_test_aspi_layer(TARGET) puts the test-only WNASPI32.DLL beside
+# TARGET, where the prefix's override finds it, on the build that has ASPI;
+# elsewhere there is no such layer and nothing is copied.
+function(orvanta_beside_test_aspi_layer target)
+  if(NOT ORVANTA_ASPI OR NOT TARGET ${target})
+    return()
+  endif()
+  add_dependencies(${target} fake_wnaspi32)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:fake_wnaspi32> $<TARGET_FILE_DIR:${target}>)
+endfunction()

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "build_interfaces.h"
 #include "explorer_fixture.h"
 #include "fake_wnaspi32.h"
 #include "file_list.h"
@@ -90,6 +91,7 @@ TEST_F(ExplorerWindow, CaptionsAndOpenArgumentsOfEveryClassOfSource) {
 }
 
 TEST_F(ExplorerWindow, ScsiDevicesOfTheAspiLayerAreListedAfterTheDrivesAndOpen) {
+  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
   HMODULE layer = LoadLibraryA("WNASPI32.DLL");
   ASSERT_NE(nullptr, layer);
   ASSERT_NE(nullptr, GetProcAddress(layer, "FakeAspiMarker")) << "the test's WNASPI32.DLL is not beside the test";

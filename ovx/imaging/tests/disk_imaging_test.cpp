@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "build_interfaces.h"
 #include "device_platform.h"
 #include "disk_imaging.h"
 #include "explorer_fixture.h"
@@ -223,10 +224,12 @@ class Imaging : public ExplorerWindow {
  protected:
   void SetUp() override {
     ExplorerWindow::SetUp();
+    ForgetLastFolder();
+    // SCSI devices come from the test's ASPI layer, which only the 32-bit build has.
+    if (!kBuildHas32BitInterfaces) return;
     layer_ = LoadFakeAspiLayer();
     ASSERT_NE(nullptr, layer_.module) << "the test's WNASPI32.DLL is not beside the test";
     layer_.Reset(1, 0);
-    ForgetLastFolder();
   }
   // The Open dialog starts in the folder this program chose last, which was
   // a scratch folder of an earlier run and is gone: Wine's dialog then
@@ -237,7 +240,7 @@ class Imaging : public ExplorerWindow {
   void TearDown() override {
     UseDriveRecorder(false);
     RemoveFakeFloppyDrive();
-    layer_.Reset(0, 0);
+    if (layer_.Reset) layer_.Reset(0, 0);
     ExplorerWindow::TearDown();
   }
 
@@ -263,6 +266,7 @@ class Imaging : public ExplorerWindow {
 
   // Lists the SCSI device at target 1 of adapter 0, served from disk.
   void ListScsi(const Bytes& disk, int kind, const char* name = "scsi.img") {
+    ASSERT_NE(nullptr, layer_.module) << "a SCSI case without REQUIRE_32BIT_INTERFACE";
     scsiPath_ = dir_.File(name);
     ASSERT_TRUE(WriteFileBytes(scsiPath_, disk));
     layer_.Reset(1, 0);
@@ -304,7 +308,7 @@ class Imaging : public ExplorerWindow {
   }
 
   ScratchDir dir_;
-  FakeAspiLayer layer_;
+  FakeAspiLayer layer_ = {};
   std::string floppyPath_, scsiPath_;
   int mark_ = 0;
 };
@@ -380,6 +384,7 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
 }
 
 TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
+  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
   // The device's size leaves its last block uncounted (2,048 blocks make
   // 1,023 KB), but the image holds every block.
   const Bytes disk = MakeHfsVolume(1024, "Disk");
@@ -419,7 +424,8 @@ TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
   EXPECT_EQ(0, ScsiWrites());
 }
 
-TEST_F(Imaging, ImagesAreWrittenBackToDisks) {
+TEST_F(Imaging, ImagesAreWrittenBackToScsiDisks) {
+  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
   const Bytes original = Pattern(2048 * 512, 1);
   ListScsi(original, FakeAspiDisk);
   const Bytes written = Pattern(2048 * 512, 99);
@@ -437,7 +443,9 @@ TEST_F(Imaging, ImagesAreWrittenBackToDisks) {
   device = ReadFileBytes(scsiPath_);
   EXPECT_EQ(Sha256(Slice(small, 0, 100)), Sha256(Slice(device, 0, 100)));
   EXPECT_EQ(Sha256(Slice(written, 100, 1946)), Sha256(Slice(device, 100, 1946)));
+}
 
+TEST_F(Imaging, ImagesAreWrittenBackToFloppiesWithoutTheirHeader) {
   // An 800 KB image behind an 84-byte header, to a floppy: the header stays
   // behind, the 1,600 sectors after it land from sector 0 on.
   const Bytes floppy = Pattern(kFloppyBytes, 7);
@@ -445,15 +453,16 @@ TEST_F(Imaging, ImagesAreWrittenBackToDisks) {
   Bytes headed(84, 0xEE);
   const Bytes body = Pattern(1600 * 512, 33);
   headed.insert(headed.end(), body.begin(), body.end());
+  const std::string image = dir_.File("back.img");
   ASSERT_TRUE(WriteFileBytes(image, headed));
   ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
-  device = ReadFileBytes(floppyPath_);
+  const Bytes device = ReadFileBytes(floppyPath_);
   EXPECT_EQ(Sha256(body), Sha256(Slice(device, 0, 1600)));
   EXPECT_EQ(Sha256(Slice(floppy, 1600, 1280)), Sha256(Slice(device, 1600, 1280)));
   EXPECT_EQ(Sha256(headed), Sha256(ReadFileBytes(image)));
 }
 
-TEST_F(Imaging, ReadErrorsEndTheCopyAndAShrunkChunkStaysSmall) {
+TEST_F(Imaging, AFloppyReadErrorEndsTheCopy) {
   // A bad sector in the middle of a floppy: what lies before it reaches the
   // image; the copy stops there and nothing after it is tried.
   const Bytes disk = Pattern(kFloppyBytes, 3);
@@ -473,9 +482,13 @@ TEST_F(Imaging, ReadErrorsEndTheCopyAndAShrunkChunkStaysSmall) {
   EXPECT_EQ(1000, driveCalls.back().firstSector);
   EXPECT_EQ(512u, driveCalls.back().bytes);
   EXPECT_EQ(0, DriveCalls(true));
+}
 
+TEST_F(Imaging, AShrunkChunkStaysSmallAndAnUnsizedDeviceIsReadToItsEnd) {
+  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
   // A device that takes at most 16 blocks a command: 64 fails down to 16,
   // which then serves the rest of the copy.
+  const std::string image = dir_.File("bad.img");
   const Bytes scsi = Pattern(1024 * 512, 4);
   ListScsi(scsi, FakeAspiDisk);
   ASSERT_EQ(1, layer_.SetFaults(0, 1, -1, 16));
@@ -545,6 +558,7 @@ TEST_F(Imaging, QuitRequestEndsTheCopyAndReachesTheMainLoop) {
 }
 
 TEST_F(Imaging, CopiesThatCannotStartOrHaveNothingToCopy) {
+  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
   // An empty image to a device of no size: nothing to copy, the dialog is
   // taken down however far it came, and the disk is untouched.
   const Bytes unsized = Pattern(64 * 512, 6);
@@ -565,7 +579,9 @@ TEST_F(Imaging, CopiesThatCannotStartOrHaveNothingToCopy) {
   bool exists = false;
   EXPECT_EQ(0u, ReadFileBytes(image, &exists).size());
   EXPECT_TRUE(exists);
+}
 
+TEST_F(Imaging, AWindowsDriveIsNotCopied) {
   // A Windows drive listed: the commands do nothing but post Refresh.
   SelectSource(NodeAt(0));
   ASSERT_EQ(KindLogicalDrive, explorer.currentVolume->kind);

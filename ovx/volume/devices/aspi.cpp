@@ -7,8 +7,6 @@
 #include "device_backends.h"
 #include "device_platform.h"
 
-DWORD aspiWaitLimitMs = 30000;
-
 namespace {
 
 enum {

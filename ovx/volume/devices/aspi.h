@@ -1,6 +1,8 @@
 // The ASPI for Win32 request blocks that OVX sends to WNASPI32.DLL, laid out
-// byte for byte as that interface defines them for 32-bit Windows, and the
-// bound on waiting for a command. LoadAspi and the four SCSI commands are
+// byte for byte as that interface defines them for 32-bit Windows, the only
+// Windows it exists for: a 64-bit program can neither load the layer nor
+// hand it blocks of 32-bit pointers, so the blocks are not defined there.
+// LoadAspi, the four SCSI commands and the bound on waiting for one are
 // declared with the other back-ends in device_backends.h.
 #pragma once
 #ifdef _WIN32
@@ -27,6 +29,7 @@ enum {
   SENSE_LEN = 14,
 };
 
+#ifndef _WIN64
 #pragma pack(push, 1)
 // Execute a SCSI command. No completion routine is given: the sender polls SRB_Status.
 struct SRB_ExecSCSICmd {
@@ -74,9 +77,5 @@ static_assert(offsetof(SRB_ExecSCSICmd, SRB_Status) == 1 && offsetof(SRB_ExecSCS
               "SRB_ExecSCSICmd fields lie where the ASPI for Win32 interface puts them");
 static_assert(sizeof(SRB_Abort) == 12 && offsetof(SRB_Abort, SRB_ToAbort) == 8,
               "SRB_Abort fields lie where the ASPI for Win32 interface puts them");
-
-// How long a command may stay pending before it is aborted and fails. A
-// CD-ROM spinning up takes seconds; a layer that never answers must not hang
-// the program.
-extern DWORD aspiWaitLimitMs;
+#endif
 #endif

@@ -9,6 +9,7 @@ constexpr DeviceBackends kRealBackends = {
 }  // namespace
 
 uint16_t aspiAdapterCount;
+uint32_t aspiWaitLimitMs = 30000;
 
 // Constant-initialized, so it is ready before any other static initializer runs.
 DeviceBackends deviceBackends = kRealBackends;

@@ -1,7 +1,8 @@
 // The device back-ends below sector transfer: floppy drives (Windows 9x BIOS
 // disk service or the NT raw drive) and SCSI devices through the ASPI layer.
-// Their implementations live in files of their own (aspi.cpp, floppy_vwin32.cpp
-// and floppy_nt.cpp on Win32, device_backends_none.cpp elsewhere); the portable
+// Their implementations live in files of their own: floppy_nt.cpp on Windows,
+// aspi.cpp and floppy_vwin32.cpp on 32-bit Windows, aspi_absent.cpp and
+// floppy_absent.cpp where those 32-bit interfaces are missing; the portable
 // code reaches them only through deviceBackends, which tests point at fakes.
 #pragma once
 #include <cstdint>
@@ -11,6 +12,10 @@ struct Volume;
 // Host adapters reported by the ASPI layer; 0 means ASPI is unavailable, so
 // OpenVolume refuses SCSI volumes and every SCSI transfer fails.
 extern uint16_t aspiAdapterCount;
+// How long an ASPI command may stay pending before it is aborted and fails. A
+// CD-ROM spinning up takes seconds; a layer that never answers must not hang
+// the program.
+extern uint32_t aspiWaitLimitMs;
 
 // Loads the ASPI layer and sets aspiAdapterCount. Returns 1 when ASPI is usable, else 0.
 int LoadAspi();

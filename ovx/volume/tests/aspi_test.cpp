@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "aspi.h"
+#include "build_interfaces.h"
 #include "byte_order.h"
 #include "device_backends.h"
 #include "device_platform.h"
@@ -70,6 +71,7 @@ class AspiTest : public ::testing::Test {
     savedPlatform_ = devicePlatform;
     savedAdapterCount_ = aspiAdapterCount;
     savedWaitLimit_ = aspiWaitLimitMs;
+    REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
     layer_ = LoadFakeLayer();
     ASSERT_NE(nullptr, layer_.module) << "the test layer WNASPI32.DLL must lie beside the test";
     // Commands complete on the layer's thread, as real ones do, so that the polling is exercised.
@@ -118,7 +120,7 @@ class AspiTest : public ::testing::Test {
  private:
   DevicePlatform savedPlatform_;
   uint16_t savedAdapterCount_;
-  DWORD savedWaitLimit_;
+  uint32_t savedWaitLimit_;
 };
 
 TEST_F(AspiTest, LoadAspiTakesTheAdapterCountOfACompletedAnswer) {
@@ -536,6 +538,7 @@ BOOL WINAPI StandInFreeLibrary(HMODULE library) {
 }
 
 TEST(LoadAspi, UsesTheLayerOnlyWhenItLoadsAndAnswersCompleted) {
+  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
   const DevicePlatform saved = devicePlatform;
   const uint16_t savedCount = aspiAdapterCount;
   devicePlatform.LoadLibraryA = StandInLoadLibrary;

@@ -4,11 +4,13 @@
 // positioning, reads and writes, and records everything it is sent.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "build_interfaces.h"
 #include "byte_order.h"
 #include "device_backends.h"
 #include "device_platform.h"
@@ -243,6 +245,7 @@ using Calls = std::vector<std::string>;
 uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 TEST_F(FloppyBackendTest, BiosRegistersCarryTheRequest) {
+  REQUIRE_32BIT_INTERFACE(kBiosDiskService);
   // 9 sectors at index 0 of track 79, side 1 of drive A:.
   Bytes data(9 * 512);
   Volume* volume = Floppy(0, false, 79, 1, 0, 9, data.data());
@@ -280,6 +283,7 @@ TEST_F(FloppyBackendTest, BiosRegistersCarryTheRequest) {
 }
 
 TEST_F(FloppyBackendTest, BiosCallsAreTriedThreeTimes) {
+  REQUIRE_32BIT_INTERFACE(kBiosDiskService);
   Bytes data(512);
   Volume* volume = Floppy(0, false, 0, 0, 3, 1, data.data());
   drive_.failingCalls = 2;
@@ -310,6 +314,7 @@ TEST_F(FloppyBackendTest, BiosCallsAreTriedThreeTimes) {
 }
 
 TEST_F(FloppyBackendTest, BiosPathCutsRequestsAtTrackEndsAndLearnsMfsSizes) {
+  REQUIRE_32BIT_INTERFACE(kBiosDiskService);
   Bytes data(20 * 512);
   Volume* volume = Floppy(0, false, 0, 0, 0, 0, nullptr);
   ASSERT_EQ(1440, volume->sizeKB);
@@ -334,6 +339,31 @@ TEST_F(FloppyBackendTest, BiosPathCutsRequestsAtTrackEndsAndLearnsMfsSizes) {
                                     {Address(data.data() + 1024), 0x0000, 0x0101, 0x0202}}),
             drive_.bios);
   for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(18 + i, SectorNumberAt(data.data() + i * 512));
+  CloseVolume(volume);
+}
+
+// 64-bit Windows is always NT and has no BIOS disk service: a floppy of any
+// other system is refused there before a device is opened, never sent to the
+// service with its buffer address cut to 32 bits; an NT floppy takes the raw
+// drive on every build.
+TEST_F(FloppyBackendTest, OnlyThe32BitBuildCallsTheBiosService) {
+  Bytes data(512);
+  Volume* volume = Floppy(0, false, 0, 0, 3, 1, data.data());
+  const int moved = FloppyTransferVwin32(volume, 0);
+  if (kBuildHas32BitInterfaces) {
+    EXPECT_NE(0, moved);
+    EXPECT_EQ((Calls{"open \\\\.\\VWIN32", "bios", "close"}), TakeCalls());
+  } else {
+    EXPECT_EQ(0, moved);
+    EXPECT_EQ(0, volume->sectorCount);
+    EXPECT_EQ(Calls{}, TakeCalls());
+  }
+  SetRequest(volume, 0, 0, 3, 1, data.data());
+  volume->isNT = 1;
+  EXPECT_NE(0, FloppyTransferVwin32(volume, 0));
+  EXPECT_EQ(3u, SectorNumberAt(data.data()));
+  const Calls nt = TakeCalls();
+  EXPECT_NE(nt.end(), std::find(nt.begin(), nt.end(), "open \\\\.\\A:")) << nt.size() << " calls";
   CloseVolume(volume);
 }
 
