@@ -78,6 +78,7 @@ TEST(OvxcliInfo, PrintsWhatDetectionFound) {
       {"dos2.xfd", MakeAtariDisk(false, false, false), InfoLine("atari-dos", 0, 0, 90)},
       {"mydos.atr", MakeAtariDisk(true, true, false), InfoLine("mydos", 0, 16, 90)},
       {"mydos.xfd", MakeAtariDisk(true, false, false), InfoLine("mydos", 0, 0, 90)},
+      {"blank-boot.atr", MakeBlankBootAtariDos(true, true, Bytes(300, 't')), InfoLine("atari-dos", 0, 16, 179)},
       {"blank.img", Bytes(720 * 1024), InfoLine("none", 0, 0, 720)},
   });
 }

@@ -18,6 +18,12 @@ enum {
   kInUse = 0x42,
   kInUseLocked = 0x62,
   kDeleted = 0x80,
+  // The flags DOS 2 sets in an entry in use: in use, locked, written by DOS 2,
+  // open for output. DOS 2.5 marks files reaching past sector 719 with 0x03
+  // alone, which DOS 2.0 then does not take for in use.
+  kDos2FlagBits = 0x63,
+  kVtocSector = 360,
+  kDos2Code = 2,
   kMyDosFolder = 0x10,
   kSingleDensityBytes = 128,
   kDoubleDensityBytes = 256,
@@ -171,6 +177,29 @@ uint32_t FollowChain(Volume* volume, const DirEntry* entry, uint8_t* buffer) {
 }
 
 }  // namespace
+
+int IsDos2Disk(Volume* volume) {
+  const AtariDisk disk = DiskOf(volume);
+  uint8_t vtoc[kDoubleDensityBytes];
+  if (!ReadAtariSector(volume, disk, kVtocSector, vtoc)) return 0;
+  const uint32_t usable = ReadLE16(vtoc + 1);
+  const uint32_t free = ReadLE16(vtoc + 3);
+  if (vtoc[0] != kDos2Code || usable == 0 || usable > disk.sectorCount || free > usable) return 0;
+  uint8_t directory[kEntriesPerDirectory * kEntryBytes];
+  if (!ReadDirectory(volume, disk, kTopDirectorySector, directory)) return 0;
+  for (int i = 0; i < kEntriesPerDirectory; ++i) {
+    const uint8_t* e = directory + i * kEntryBytes;
+    // Free and deleted entries keep whatever they held.
+    if (e[0] == 0 || (e[0] & kDeleted)) continue;
+    const uint32_t sectors = ReadLE16(e + 1);
+    const uint32_t first = ReadLE16(e + 3);
+    if ((e[0] & ~kDos2FlagBits) || first == 0 || first > disk.sectorCount ||
+        sectors > disk.sectorCount) {
+      return 0;
+    }
+  }
+  return 1;
+}
 
 int ListAtariDirectory(Volume* volume, const char* path, DirEntry** array) {
   const AtariDisk disk = DiskOf(volume);

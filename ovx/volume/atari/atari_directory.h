@@ -16,6 +16,12 @@
 // that it reaches. Returns the count; 0 when the directory cannot be read.
 int ListAtariDirectory(Volume* volume, const char* path, DirEntry** array);
 
+// Whether a disk whose boot sector carries no signature holds DOS 2: sector
+// 360 a VTOC of DOS code 2 whose usable and free sector counts fit the disk,
+// and every entry in use in sectors 361 to 368 a DOS 2 file lying on it.
+// Reads from partitionStart. Returns 1 or 0.
+int IsDos2Disk(Volume* volume);
+
 // Follows the file's sector chain and places the bytes its sectors hold.
 // The chain ends at a next sector of 0, outside the disk or already passed,
 // at a sector of another file (DOS 2 numbers the sectors of each file), a

@@ -1,5 +1,6 @@
 #include "format_detect.h"
 
+#include "atari_directory.h"
 #include "byte_order.h"
 #include "floppy_geometry.h"
 #include "partition_map.h"
@@ -55,6 +56,10 @@ VolumeFormat TestWindow(Volume* volume, const uint8_t* w, bool* decided) {
 VolumeFormat NothingFound(Volume* volume) {
   // An unrecognised volume is used raw (disk imaging), from its very start.
   volume->partitionStart = 0;
+  // Some tools leave a DOS 2 disk's boot sectors blank, without a signature.
+  // Its VTOC and directory are tried only once every signature has failed,
+  // and only in image files, so that devices are read as before.
+  if (volume->kind == KindImageFile && IsDos2Disk(volume)) return FormatAtariDos;
   return FormatNone;
 }
 

@@ -1,7 +1,8 @@
 // Atari DOS 2 and MyDOS: which flags are listed, sizes from the sector size,
 // where the directory lies on single- and double-density images with and
 // without an ATR header; file data along sector chains that end, loop, leave
-// the disk or wander into another file; MyDOS sub-folders.
+// the disk or wander into another file; MyDOS sub-folders; DOS 2 disks with
+// blank boot sectors.
 #include "atari_directory.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,24 @@ TEST(AtariListing, ListsFilesInUseFromSectorsOfEveryDensity) {
     EXPECT_EQ(3u, ListEntries(volume, "ANY\\").size()) << c.name;
     EXPECT_EQ(3, volume->catalogCount) << c.name;
     CloseVolume(volume);
+  }
+}
+
+// DOS 2 disks whose boot sectors are blank, known by their VTOC and directory.
+TEST(AtariListing, DisksWithBlankBootSectorsListAndRead) {
+  ScratchDir dir;
+  for (bool atr : {true, false}) {
+    for (bool doubleDensity : {false, true}) {
+      SCOPED_TRACE(std::string(atr ? "ATR" : "XFD") + (doubleDensity ? " DD" : " SD"));
+      const Bytes text = PatternBytes(600, 9);
+      Volume* volume = OpenImageBytes(dir, "blank-boot.img", MakeBlankBootAtariDos(atr, doubleDensity, text));
+      ASSERT_NE(nullptr, volume);
+      EXPECT_EQ(FormatAtariDos, volume->format);
+      const std::vector<DirEntry> entries = ListEntries(volume, "");
+      ASSERT_EQ((Names{"README.TXT"}), EntryNames(entries));
+      EXPECT_EQ(text, ReadEntryBytes(volume, entries[0]));
+      CloseVolume(volume);
+    }
   }
 }
 

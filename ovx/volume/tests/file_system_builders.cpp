@@ -318,3 +318,25 @@ void PutAtariDirectory(Bytes& image, bool atr, bool doubleDensity, const std::ve
   }
   for (size_t i = 0; i < entries.size(); ++i) PutBytes(image, at + 16 * i, entries[i]);
 }
+
+void PutAtariVtoc(Bytes& image, bool atr, bool doubleDensity, uint8_t dosCode, uint16_t usableSectors,
+                  uint16_t freeSectors) {
+  const size_t vtoc = AtariSectorOffset(atr, doubleDensity, 360);
+  image.at(vtoc) = dosCode;
+  PutLE16(image, vtoc + 1, usableSectors);
+  PutLE16(image, vtoc + 3, freeSectors);
+}
+
+Bytes MakeBlankBootAtariDos(bool atr, bool doubleDensity, const Bytes& text) {
+  Bytes image = MakeAtariDisk(false, atr, doubleDensity);
+  std::fill(image.begin() + AtariSectorOffset(atr, doubleDensity, 1),
+            image.begin() + AtariSectorOffset(atr, doubleDensity, 4), 0);
+  const size_t room = doubleDensity ? 253 : 125;
+  const uint16_t sectors = static_cast<uint16_t>(std::max<size_t>(1, (text.size() + room - 1) / room));
+  std::vector<uint16_t> chain;
+  for (uint16_t s = 4; s < 4 + sectors; ++s) chain.push_back(s);
+  PutAtariFile(image, atr, doubleDensity, 0, chain, text);
+  PutAtariVtoc(image, atr, doubleDensity, 2, 707, static_cast<uint16_t>(707 - sectors));
+  PutAtariDirectory(image, atr, doubleDensity, {AtariDirEntry(0x42, sectors, 4, "README  TXT")});
+  return image;
+}

@@ -129,3 +129,10 @@ void PutAtariDirectoryAt(Bytes& image, bool atr, bool doubleDensity, uint32_t fi
 // then the count of bytes used. numbered = false writes MyDOS's 16-bit link.
 void PutAtariFile(Bytes& image, bool atr, bool doubleDensity, uint8_t fileNumber, const std::vector<uint16_t>& sectors,
                   const Bytes& data, bool numbered = true);
+// Writes the VTOC (sector 360) as DOS 2 keeps it: the DOS code, then the
+// sectors files may use and those still free.
+void PutAtariVtoc(Bytes& image, bool atr, bool doubleDensity, uint8_t dosCode, uint16_t usableSectors,
+                  uint16_t freeSectors);
+// A DOS 2 disk whose three boot sectors are all zero, as some tools write
+// it: a VTOC of 707 usable sectors and README.TXT holding text from sector 4.
+Bytes MakeBlankBootAtariDos(bool atr, bool doubleDensity, const Bytes& text);

@@ -9,6 +9,7 @@
 
 #include "byte_order.h"
 #include "fake_devices.h"
+#include "file_system_builders.h"
 #include "image_builders.h"
 #include "sector_transfer.h"
 #include "test_files.h"
@@ -163,6 +164,63 @@ TEST_F(DetectTest, AtariEightBitDisks) {
   EXPECT_EQ((Detected{FormatMyDos, 0, 16, 90}), DetectImage(MakeAtariDisk(true, true, false)));
   EXPECT_EQ((Detected{FormatMyDos, 0, 0, 90}), DetectImage(MakeAtariDisk(true, false, false)));
   EXPECT_EQ((Detected{FormatAtariDos, 0, 0, 180}), DetectImage(MakeAtariDisk(false, false, true)));
+}
+
+// DOS 2 disks whose boot sectors are all zero are known last, by a VTOC that
+// fits the disk and a directory whose files in use lie on it.
+TEST_F(DetectTest, AtariDosWithBlankBootSectors) {
+  const Bytes text(300, 't');
+  EXPECT_EQ((Detected{FormatAtariDos, 0, 16, 90}), DetectImage(MakeBlankBootAtariDos(true, false, text)));
+  EXPECT_EQ((Detected{FormatAtariDos, 0, 16, 179}), DetectImage(MakeBlankBootAtariDos(true, true, text)));
+  EXPECT_EQ((Detected{FormatAtariDos, 0, 0, 90}), DetectImage(MakeBlankBootAtariDos(false, false, text)));
+  EXPECT_EQ((Detected{FormatAtariDos, 0, 0, 180}), DetectImage(MakeBlankBootAtariDos(false, true, text)));
+
+  // Free and deleted entries may hold anything; any mix of DOS 2's own flags is taken.
+  Bytes leftovers = MakeBlankBootAtariDos(false, false, text);
+  PutAtariDirectory(leftovers, false, false,
+                    {AtariDirEntry(0x42, 3, 4, "README  TXT"), AtariDirEntry(0x80, 0xFFFF, 0xFFFF, "GONE       "),
+                     AtariDirEntry(0x00, 0xFFFF, 0, "           "), AtariDirEntry(0x62, 1, 720, "LAST       "),
+                     AtariDirEntry(0x03, 2, 700, "EXTENDED   "), AtariDirEntry(0x43, 0, 10, "OPEN       ")});
+  EXPECT_EQ(FormatAtariDos, DetectImage(leftovers).format);
+
+  // One fault each, on single- and double-density ATR images: nothing is recognised.
+  struct Fault {
+    const char* what;
+    uint8_t dosCode;
+    uint16_t usable, free;
+    Bytes entry;
+  } faults[] = {
+      {"DOS code 0", 0, 707, 700, {}},
+      {"DOS code 3", 3, 707, 700, {}},
+      {"no usable sectors", 2, 0, 0, {}},
+      {"more usable sectors than the disk", 2, 721, 700, {}},
+      {"more free than usable", 2, 707, 708, {}},
+      {"a MyDOS folder", 2, 707, 700, AtariDirEntry(0x10, 8, 400, "GAMES      ")},
+      {"an unknown flag", 2, 707, 700, AtariDirEntry(0x46, 1, 10, "ODD        ")},
+      {"first sector 0", 2, 707, 700, AtariDirEntry(0x42, 1, 0, "NOWHERE    ")},
+      {"first sector past the disk", 2, 707, 700, AtariDirEntry(0x42, 1, 721, "BEYOND     ")},
+      {"more sectors than the disk", 2, 707, 700, AtariDirEntry(0x62, 721, 10, "HUGE       ")},
+  };
+  for (bool doubleDensity : {false, true}) {
+    for (const Fault& f : faults) {
+      Bytes image = MakeBlankBootAtariDos(true, doubleDensity, text);
+      PutAtariVtoc(image, true, doubleDensity, f.dosCode, f.usable, f.free);
+      if (!f.entry.empty()) {
+        PutAtariDirectory(image, true, doubleDensity, {AtariDirEntry(0x42, 3, 4, "README  TXT"), f.entry});
+      }
+      EXPECT_EQ(FormatNone, DetectImage(image).format) << f.what << (doubleDensity ? ", double density" : "");
+    }
+  }
+
+  // The signatures still decide first: a FAT floppy holding a DOS 2 VTOC and
+  // directory where an Atari disk keeps them stays FAT.
+  Bytes fat = MakeFatVolume(Fat720KFloppy());
+  PutAtariVtoc(fat, false, true, 2, 707, 700);
+  PutAtariDirectory(fat, false, true, {AtariDirEntry(0x42, 3, 4, "README  TXT")});
+  EXPECT_EQ((Detected{FormatFat12, 0, 0, 720}), DetectImage(fat));
+  fat[0] = fat[11] = fat[12] = fat[16] = fat[21] = 0;
+  EXPECT_EQ(FormatAtariDos, DetectImage(fat).format);
+  EXPECT_EQ(FormatNone, DetectImage(Bytes(720 * 128)).format);
 }
 
 TEST_F(DetectTest, FatFloppies) {
