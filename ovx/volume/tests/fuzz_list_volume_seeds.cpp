@@ -168,7 +168,9 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const std::pair<const char*, Bytes> seeds[] = {
       {"hfs", SmallHfs()}, {"mfs", SmallMfs()}, {"fat12", SmallFat(false)}, {"fat16", SmallFat(true)},
-      {"atari", SmallAtari()}, {"atari-folders", AtariFolders()}, {"hfs-loop", HfsLoop()}, {"hfs-overlap", HfsOverlap()},
+      {"atari", SmallAtari()}, {"atari-folders", AtariFolders()},
+      {"atari-blank-boot", MakeBlankBootAtariDos(true, false, Bytes(300, 'b'))}, {"hfs-loop", HfsLoop()},
+      {"hfs-overlap", HfsOverlap()},
       {"hfs-huge-block", HfsHugeBlock()}, {"fat-loop", FatLoop()}, {"mfs-long-directory", MfsLongDirectory()},
   };
   for (const auto& seed : seeds) {
