@@ -1,5 +1,6 @@
 #include "test_files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -204,6 +205,9 @@ int RunProgram(const std::string& dir, const std::string& commandLine,
   if (!stderrPath.empty()) command += " 2> " + stderrPath;
   int status = system(command.c_str());
 #ifdef _WIN32
+  // -1: the command interpreter itself could not be started; say why, since
+  // the caller sees only an empty output.
+  if (status == -1) fprintf(stderr, "RunProgram: system() could not start \"%s\": errno %d\n", command.c_str(), errno);
   return status;
 #else
   if (status == -1 || !WIFEXITED(status)) return -1;
