@@ -2,12 +2,7 @@
 
 #include "game_outside.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#include <mmsystem.h>
-#else
 #include <chrono>
-#endif
 
 int fps = 0;
 uint32_t frameCount = 0;
@@ -18,20 +13,16 @@ MillisecondClock millisecondClock = nullptr;
 uint32_t lastMeasureTime = 0;
 uint32_t lastMeasureFrames = 0;
 
-uint32_t SystemMilliseconds() {
-#ifdef _WIN32
-  return timeGetTime();
-#else
+uint32_t SteadyMilliseconds() {
   using namespace std::chrono;
   return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-#endif
 }
 
 }  // namespace
 
 void SetMillisecondClock(MillisecondClock clock) { millisecondClock = clock; }
 
-uint32_t Milliseconds() { return millisecondClock ? millisecondClock() : SystemMilliseconds(); }
+uint32_t Milliseconds() { return millisecondClock ? millisecondClock() : SteadyMilliseconds(); }
 
 void WaitMs(uint32_t ms) {
   uint32_t start = Milliseconds();

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 typedef uint32_t (*MillisecondClock)();
-// Installs the clock; null, the start value, is the system's millisecond
-// timer (timeGetTime on Windows).
+// Installs the clock (the platform's millisecond timer, or a test's); null,
+// the start value, is the standard library's steady clock.
 void SetMillisecondClock(MillisecondClock clock);
 uint32_t Milliseconds();
 

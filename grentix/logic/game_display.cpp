@@ -44,7 +44,6 @@ const ScanlineBand kScanlineBands[] = {{1, 85, 109}, {85, 450, 8}, {450, 480, 0}
 
 const int kTickerY = 452;
 const int kTickerStartX = 640;
-const int kTickerEndX = -1900;
 const char kCredits[] =
     "GRENTIX  --  1996-1997  --  Programming: the Orvanta game crew  --  Graphics: drawn pixel by "
     "pixel  --  Testing: everyone who ever lost a bucket  --  Press F1";
@@ -104,12 +103,14 @@ void DrawTextOverlay() {
   if (!layer) return;
   snprintf(textBuffer, sizeof textBuffer, "%s", kCredits);
   TextRun runs[2] = {
-      {creditsX, kTickerY, textBuffer, TextColor(136, 132, 252), TextColor(0, 0, 0), 0},
-      {320, 240, "GAME  OVER", TextColor(136, 0, 40), TextColor(76, 116, 32), 1},
+      {creditsX, kTickerY, textBuffer, TextColor(136, 132, 252), TextColor(0, 0, 0), 0, 0},
+      {320, 240, "GAME  OVER", TextColor(136, 0, 40), TextColor(76, 116, 32), 1, 0},
   };
   if (!layer->drawText(runs, game.state == GameOver ? 2 : 1)) return;
   creditsX -= 1;
-  if (creditsX < kTickerEndX) creditsX = kTickerStartX;
+  // Back to the right edge once the whole line, as wide as the font drew it,
+  // has left at the left one.
+  if (creditsX + runs[0].width <= 0) creditsX = kTickerStartX;
 }
 
 void PresentFrame() {

@@ -62,6 +62,7 @@ struct TextRun {
   const char* text;
   uint32_t color, background;  // 0x00BBGGRR, as GDI takes them
   int centred;
+  int width;  // set by the layer: how wide the text was drawn, in pixels
 };
 
 inline uint32_t TextColor(int red, int green, int blue) {
@@ -73,9 +74,9 @@ struct DisplayLayer {
   // Colour-keyed copy of source (inside the sprite) to (x, y). Like a fast
   // blit, nothing is drawn unless the copy lies wholly on the target.
   void (*copy)(DisplayTarget target, int x, int y, Sprite sprite, const DisplayRect& source);
-  // Draws the runs on the back buffer; 0 when the surface could not be
-  // drawn on, and then nothing was drawn.
-  int (*drawText)(const TextRun* runs, int count);
+  // Draws the runs on the back buffer and sets each one's width; 0 when the
+  // surface could not be drawn on, and then nothing was drawn.
+  int (*drawText)(TextRun* runs, int count);
   FlipResult (*flip)();
   void (*restoreVisible)();
   // Refills every sprite from the bitmaps: 1, or 0 when one is missing.
@@ -103,7 +104,8 @@ void DrawSprite(DisplayTarget target, int x, int y, Sprite sprite);
 void DrawNumber(int value, int x, int y, DisplayTarget target);
 // Darkens every second row of each band; the bottom band only outside Playing.
 void DrawScanlines(DisplayTarget target);
-// The credits ticker (moved one pixel left per call) and, in GameOver,
+// The credits ticker (moved one pixel left per call, and back to the right
+// edge once the whole line has left the screen) and, in GameOver,
 // "GAME  OVER", on the back buffer.
 void DrawTextOverlay();
 // Shows the back buffer, counting the frame when the flip succeeds.

@@ -9,6 +9,7 @@ namespace {
 
 EffectPlayer effectPlayer = nullptr;
 CalendarClock calendarClock = nullptr;
+FileReplacer fileReplacer = nullptr;
 
 }  // namespace
 
@@ -26,6 +27,12 @@ void PlayEffect(SoundEffect effect, int pan) {
 
 void RequestEffect(SoundEffect effect, int pan) {
   if (soundOn) PlayEffect(effect, pan);
+}
+
+void SetFileReplacer(FileReplacer replacer) { fileReplacer = replacer; }
+
+ReplaceResult ReplaceFileInOneStep(const char* from, const char* to) {
+  return fileReplacer ? fileReplacer(from, to) : ReplaceUnsupported;
 }
 
 void SetCalendarClock(CalendarClock clock) { calendarClock = clock; }

@@ -1,8 +1,8 @@
 // What the game rules need from outside the game, kept to a few values and
 // calls so that the rules build and run without any display or sound: the
-// platform sets soundOn and maxFps and installs the effect player; tests
-// install a recorder and a fixed calendar clock. Nothing here plays, draws or
-// measures anything itself.
+// platform sets soundOn and maxFps and installs the effect player and the
+// file replace; tests install a recorder, a fixed calendar clock and stand-in
+// replaces. Nothing here plays, draws or measures anything itself.
 #pragma once
 #include <cstdint>
 
@@ -37,6 +37,19 @@ void SetEffectPlayer(EffectPlayer player);
 void PlayEffect(SoundEffect effect, int pan);
 // PlayEffect, but only while soundOn is set.
 void RequestEffect(SoundEffect effect, int pan);
+
+// What a one-step file replace gave.
+enum ReplaceResult : int {
+  ReplaceFailed = 0,      // the old file, if any, is still in place
+  ReplaceDone = 1,        // the new file took the old one's place
+  ReplaceUnsupported = -1 // the system has no such call (Windows 95, 98, Me)
+};
+typedef ReplaceResult (*FileReplacer)(const char* from, const char* to);
+// Installs the call that puts the file from in the place of the file to in
+// one step, replacing it; null, the start value, stands for a system without
+// one.
+void SetFileReplacer(FileReplacer replacer);
+ReplaceResult ReplaceFileInOneStep(const char* from, const char* to);
 
 typedef uint32_t (*CalendarClock)();
 // Installs the clock the game's random seed is read from; null, the start

@@ -1,8 +1,7 @@
 #include "game_rules.h"
 
-#include <limits>
-
 #include "game_outside.h"
+#include "rounded_arithmetic.h"
 
 namespace {
 
@@ -49,14 +48,7 @@ uint32_t randomState = 0;
 
 int Magnitude(int value) { return value < 0 ? -value : value; }
 
-// perFrameAt75 x speedScale, rounded to the nearest pixel, at least 1. A value
-// no int can hold (an infinite scale before any frame rate is measured)
-// counts as below 1.
-int ScaledStep(int perFrameAt75) {
-  double step = perFrameAt75 * game.speedScale + 0.5;
-  if (!(step >= 1.0 && step < 2147483648.0)) return 1;
-  return static_cast<int>(step);
-}
+int ScaledStep(int perFrameAt75) { return ScaledStepOf<double>(perFrameAt75, game.speedScale); }
 
 // One live bomb falls a step and is caught, lost or left falling.
 void MoveBomb(Bomb* bomb) {
@@ -109,7 +101,7 @@ int GameRandom() {
 
 void SeedGameRandom(uint32_t seed) { randomState = seed; }
 
-int SoundPan(int x) { return static_cast<int>(x * 0.0015625 * 20000 - 10000); }
+int SoundPan(int x) { return PanOf<double>(x); }
 
 void FollowMouse() {
   game.previousPlayerX = game.playerX;
@@ -178,7 +170,7 @@ void PrepareWave() {
   game.waveSize = kWaveSizes[game.level];
   if (game.state == BucketLost) game.waveSize /= 2;
 
-  game.speedScale = maxFps > 0 ? 75.0 / maxFps : std::numeric_limits<double>::infinity();
+  game.speedScale = SpeedScaleOf(maxFps);
   game.bomberStep = ScaledStep(game.level + 4);
   if (game.bomberX >= kBomberStartsLeft) game.bomberStep = -game.bomberStep;
   game.fallStep = ScaledStep(game.level);

@@ -44,21 +44,10 @@ void DDrawCopy(DisplayTarget target, int x, int y, Sprite sprite, const DisplayR
   surface->BltFast(x, y, sprites[sprite], &area, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
 }
 
-int DDrawText(const TextRun* runs, int count) {
+int DDrawText(TextRun* runs, int count) {
   HDC dc;
   if (!backBuffer || backBuffer->GetDC(&dc) != DD_OK) return 0;
-  HGDIOBJ previousFont = SelectObject(dc, textFont);
-  for (int i = 0; i < count; ++i) {
-    const TextRun& run = runs[i];
-    UINT previousAlign = 0;
-    if (run.centred) previousAlign = SetTextAlign(dc, TA_CENTER | TA_TOP);
-    SetTextColor(dc, run.color);
-    SetBkColor(dc, run.background);
-    SetBkMode(dc, OPAQUE);
-    TextOutA(dc, run.x, run.y, run.text, lstrlenA(run.text));
-    if (run.centred) SetTextAlign(dc, previousAlign);
-  }
-  SelectObject(dc, previousFont);
+  DrawTextRuns(dc, runs, count);
   backBuffer->ReleaseDC(dc);
   return 1;
 }
@@ -102,6 +91,25 @@ const DisplayLayer kDirectDrawLayer = {DDrawFill,  DDrawCopy,           DDrawTex
 }  // namespace
 
 void SetDirectDrawCreator(DirectDrawCreator creator) { createDirectDraw = creator; }
+
+void DrawTextRuns(HDC dc, TextRun* runs, int count) {
+  HGDIOBJ previousFont = SelectObject(dc, textFont);
+  for (int i = 0; i < count; ++i) {
+    TextRun& run = runs[i];
+    int length = lstrlenA(run.text);
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, run.text, length, &extent);
+    run.width = extent.cx;
+    UINT previousAlign = 0;
+    if (run.centred) previousAlign = SetTextAlign(dc, TA_CENTER | TA_TOP);
+    SetTextColor(dc, run.color);
+    SetBkColor(dc, run.background);
+    SetBkMode(dc, OPAQUE);
+    TextOutA(dc, run.x, run.y, run.text, length);
+    if (run.centred) SetTextAlign(dc, previousAlign);
+  }
+  SelectObject(dc, previousFont);
+}
 
 int InitDisplay(HWND window) {
   SetDisplayLayer(&kDirectDrawLayer);

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <ddraw.h>
 
+#include "game_display.h"
+
 // The text font the window creates and deletes; the overlay draws with it.
 extern HFONT textFont;
 
@@ -21,6 +23,10 @@ int InitDisplay(HWND window);
 // Releases every display object that exists and forgets it; safe to call
 // again, and while sprites are being refilled.
 void ReleaseDisplay();
+
+// Draws the runs on the device context with the text font, each run's width
+// set to the pixels its text took.
+void DrawTextRuns(HDC dc, TextRun* runs, int count);
 
 // The fixed palette as a DirectDraw palette; null when it cannot be created.
 LPDIRECTDRAWPALETTE CreateGamePalette(LPDIRECTDRAW directDraw);

@@ -8,6 +8,7 @@
 #include "game_rules.h"
 #include "score_file.h"
 #include "sound_effects.h"
+#include "windows_services.h"
 
 int appActive = 0;
 
@@ -87,6 +88,7 @@ void ShowInitFailure(HWND window) {
 }
 
 int InitGame(HINSTANCE instance, int showCommand) {
+  InstallWindowsServices();
   HWND window = CreateGameWindow(instance);
   if (!window) return 0;
   ShowWindow(window, showCommand);

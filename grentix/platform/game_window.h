@@ -12,7 +12,9 @@ extern int appActive;
 // screen; its creation makes the font and loads the high score. Null when
 // no window could be made.
 HWND CreateGameWindow(HINSTANCE instance);
-// Creates and shows the window, then starts the display and the sound: 1, or
+// Installs what the game logic takes from Windows (its clock and file
+// replace), creates and shows the window, then starts the display and the
+// sound: 1, or
 // 0 when the window or the display could not be started (the failure has
 // then been shown and the window destroyed).
 int InitGame(HINSTANCE instance, int showCommand);

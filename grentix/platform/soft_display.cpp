@@ -76,12 +76,13 @@ void FillClipped(int left, int top, int right, int bottom, int index) {
   }
 }
 
-int SoftDrawText(const TextRun* runs, int count) {
+int SoftDrawText(TextRun* runs, int count) {
   Log(CallText, TargetBack, count > 0 ? runs[0].x : 0, count > 0 ? runs[0].y : 0, count);
   if (textFails) return 0;
   for (int i = 0; i < count; ++i) {
-    const TextRun& run = runs[i];
+    TextRun& run = runs[i];
     int length = static_cast<int>(strlen(run.text));
+    run.width = length * kCellWidth;
     int x = run.centred ? run.x - length * kCellWidth / 2 : run.x;
     const uint32_t c = run.color, b = run.background;
     int ink = NearestPaletteIndex(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF);

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "rounded_arithmetic.h"
 #include "rules_fixture.h"
 
 namespace {
@@ -264,6 +265,34 @@ TEST_F(WaveTest, SpeedsAreScaledToTheMeasuredFrameRate) {
   game.bomberX = 549;
   PrepareWave();
   EXPECT_EQ(8, game.bomberStep);
+}
+
+// x87 computes each step of a speed or a pan with 64-bit significands before
+// the step is rounded to a double; the results must be SSE's, so that the
+// 32-bit game plays the same game as every other build.
+TEST(RoundedArithmeticTest, WiderStepsRoundToTheSameSpeedsAndPans) {
+  // long double must carry more bits than a double here, or nothing is shown.
+  volatile long double third = 1.0L / 3;
+  ASSERT_NE(static_cast<long double>(static_cast<double>(third)), third);
+
+  // Far beyond any place a bomber, a bomb or the buckets can reach.
+  for (int x = -(1 << 20); x <= 1 << 20; ++x) ASSERT_EQ(PanOf<double>(x), PanOf<long double>(x)) << "x " << x;
+  // The scale is a correctly rounded division, as SSE's; the steps from it
+  // agree for every rate up to 100,000 frames per second.
+  for (int fps = 1; fps <= 200000; ++fps) ASSERT_EQ(75.0 / fps, SpeedScaleOf(fps)) << "maxFps " << fps;
+  for (int fps : {INT_MAX - 1, INT_MAX}) EXPECT_EQ(75.0 / fps, SpeedScaleOf(fps)) << "maxFps " << fps;
+  for (int fps = 0; fps <= 100000; ++fps) {
+    double scale = SpeedScaleOf(fps);
+    for (int perFrame = 1; perFrame <= kMaxLevel + 4; ++perFrame) {
+      ASSERT_EQ(ScaledStepOf<double>(perFrame, scale), ScaledStepOf<long double>(perFrame, scale))
+          << "maxFps " << fps << ", " << perFrame << " per frame at 75";
+    }
+  }
+  // Where the wider value, kept unrounded, would truncate to -9874, and where
+  // exact arithmetic would give -4875 and 8 (7.5 rounded up).
+  EXPECT_EQ(-9875, PanOf<long double>(4));
+  EXPECT_EQ(-4874, PanOf<long double>(164));
+  EXPECT_EQ(7, ScaledStepOf<long double>(11, SpeedScaleOf(110)));
 }
 
 TEST_F(BomberTest, TurnsAtTheEdgesWithoutDrawingARandomNumber) {

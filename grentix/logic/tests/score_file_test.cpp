@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "game_rules.h"
 #include <unistd.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "game_outside.h"
+#include "game_rules.h"
 #include "test_files.h"
 
 #ifdef _WIN32
@@ -19,6 +24,7 @@ const char kScoreFile[] = "Grentix.his";
 class ScoreFileTest : public ::testing::Test {
  protected:
   ScoreFileTest() : inDir_(dir_.path()) { ResetGameRecord(); }
+  ~ScoreFileTest() override { SetFileReplacer(nullptr); }
 
   ScratchDir dir_;
   CurrentDir inDir_;
@@ -105,6 +111,81 @@ TEST_F(ScoreFileTest, AFailedSaveKeepsTheStoredScore) {
   SaveHighScore();
   EXPECT_EQ((Bytes{12, 0, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
   EXPECT_FALSE(FileExists(dir_.File("Grentix.his.new")));
+}
+
+// Windows 95, 98 and Me cannot replace a file in one step: the stored score
+// waits under the old name until the new file is in place.
+TEST_F(ScoreFileTest, WithoutAOneStepReplaceTheStoredScoreWaitsAside) {
+  SetFileReplacer(nullptr);
+  const std::string oldFile = dir_.File("Grentix.his.old");
+  WriteFileBytes(dir_.File(kScoreFile), {0x10, 0x27, 0, 0});
+  LoadHighScore();
+  game.highScore = 10001;
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x11, 0x27, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+  EXPECT_FALSE(FileExists(oldFile));
+  EXPECT_FALSE(FileExists(dir_.File("Grentix.his.new")));
+
+  // Cut short once the score had moved aside: it is found there, and the
+  // next save puts the score file back.
+  ASSERT_EQ(0, rename(dir_.File(kScoreFile).c_str(), oldFile.c_str()));
+  WriteFileBytes(dir_.File("Grentix.his.new"), {0x12, 0x27, 0, 0});
+  LoadHighScore();
+  EXPECT_EQ(10001, game.highScore);
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x11, 0x27, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+  EXPECT_FALSE(FileExists(oldFile));
+
+  // A short score file yields to a whole one kept aside, and only to that.
+  WriteFileBytes(dir_.File(kScoreFile), {0x05});
+  WriteFileBytes(oldFile, {0x20, 0x4E, 0, 0});
+  LoadHighScore();
+  EXPECT_EQ(20000, game.highScore);
+  WriteFileBytes(oldFile, {0x20, 0x4E});
+  LoadHighScore();
+  EXPECT_EQ(5, game.highScore);
+
+  // The score cannot be moved aside (a folder holds the old name): nothing
+  // is replaced, and nothing is lost.
+  ASSERT_EQ(0, remove(oldFile.c_str()));
+  ASSERT_TRUE(MakeDir(oldFile));
+  ASSERT_TRUE(MakeDir(dir_.File("Grentix.his.old/keep")));
+  game.highScore = 30000;
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x05}), ReadFileBytes(dir_.File(kScoreFile)));
+  EXPECT_FALSE(FileExists(dir_.File("Grentix.his.new")));
+  ASSERT_EQ(0, rmdir(dir_.File("Grentix.his.old/keep").c_str()));
+  ASSERT_EQ(0, rmdir(oldFile.c_str()));
+}
+
+// Where the system replaces in one step, that call alone puts the file in
+// place, and its failure keeps the stored score.
+TEST_F(ScoreFileTest, AOneStepReplaceIsUsedWhereTheSystemHasOne) {
+  static std::vector<std::string> replaced;
+  static ReplaceResult answer;
+  replaced.clear();
+  SetFileReplacer([](const char* from, const char* to) {
+    replaced.push_back(std::string(from) + ">" + to);
+    if (answer == ReplaceDone) {
+      remove(to);  // Windows' rename replaces nothing
+      EXPECT_EQ(0, rename(from, to));
+    }
+    return answer;
+  });
+  WriteFileBytes(dir_.File(kScoreFile), {0x10, 0x27, 0, 0});
+  LoadHighScore();
+  answer = ReplaceDone;
+  game.highScore = 10001;
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x11, 0x27, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+
+  answer = ReplaceFailed;
+  game.highScore = 10002;
+  SaveHighScore();
+  EXPECT_EQ((Bytes{0x11, 0x27, 0, 0}), ReadFileBytes(dir_.File(kScoreFile)));
+  EXPECT_FALSE(FileExists(dir_.File("Grentix.his.new")));
+  EXPECT_FALSE(FileExists(dir_.File("Grentix.his.old")));
+  EXPECT_EQ((std::vector<std::string>{"Grentix.his.new>Grentix.his", "Grentix.his.new>Grentix.his"}), replaced);
 }
 
 #ifdef _WIN32

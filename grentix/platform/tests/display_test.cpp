@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "frames_fixture.h"
@@ -103,7 +104,7 @@ TEST_F(DisplayTest, ScanlinesDarkenEverySecondRowOfEachBand) {
   for (const SoftCall& call : SoftCalls()) EXPECT_EQ(TargetVisible, call.target);
 }
 
-TEST_F(DisplayTest, TickerRunsFrom640ToMinus1900In2541Frames) {
+TEST_F(DisplayTest, TickerRunsFrom640UntilTheWholeLineHasLeft) {
   game.state = Title;
   EXPECT_EQ(640, creditsX);
   DrawTextOverlay();
@@ -118,6 +119,10 @@ TEST_F(DisplayTest, TickerRunsFrom640ToMinus1900In2541Frames) {
   EXPECT_EQ(200, SoftPixel(TargetBack, 599, 465));
   EXPECT_EQ(200, SoftPixel(TargetBack, 620, 451));
 
+  // The soft display gives each character a 14-pixel cell. A pass ends with
+  // the line's last column at x 0; its last letter shows until then.
+  const int width = 14 * static_cast<int>(strlen(textBuffer));
+  ASSERT_GT(width, 1900);
   creditsX = 640;
   int frames = 0;
   int lowest = creditsX;
@@ -126,13 +131,17 @@ TEST_F(DisplayTest, TickerRunsFrom640ToMinus1900In2541Frames) {
     ++frames;
     if (creditsX < lowest) lowest = creditsX;
   } while (creditsX != 640 && frames < 10000);
-  EXPECT_EQ(2541, frames);
-  EXPECT_EQ(-1900, lowest);
+  EXPECT_EQ(640 + width, frames);
+  EXPECT_EQ(1 - width, lowest);
+  creditsX = 14 - width;
+  DrawTextOverlay();
+  EXPECT_EQ(ink, SoftPixel(TargetBack, 5, 465));
+  EXPECT_EQ(13 - width, creditsX);
 
   // Without a surface to draw on, the ticker stands still.
   SetSoftTextFails(1);
   DrawTextOverlay();
-  EXPECT_EQ(640, creditsX);
+  EXPECT_EQ(13 - width, creditsX);
 }
 
 TEST_F(DisplayTest, GameOverIsCentredInItsOwnColours) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "ddraw_display.h"
 #include "frames_fixture.h"
 #include "game_rules.h"
@@ -57,6 +59,39 @@ TEST_F(WindowTest, CreationLoadsTheHighScoreAndMakesTheFont) {
   // The system adds WS_CLIPSIBLINGS to every top-level window.
   LONG style = GetWindowLongA(window_, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS);
   EXPECT_EQ(static_cast<LONG>(WS_POPUP | WS_SYSMENU), style);
+}
+
+// The game's font, as the display draws the credits line: the width it
+// reports ends where the last letter's ink does.
+TEST_F(WindowTest, TextRunsAreMeasuredAsDrawn) {
+  DrawTextOverlay();  // formats the credits line into textBuffer
+  const int kWide = 4096, kHigh = 40;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kWide;
+  info.bmiHeader.biHeight = -kHigh;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(nullptr, bitmap);
+  memset(bits, 0xFF, kWide * kHigh * 4);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ previous = SelectObject(dc, bitmap);
+  TextRun run = {0, 0, textBuffer, TextColor(0, 0, 0), TextColor(255, 255, 255), 0, 0};
+  DrawTextRuns(dc, &run, 1);
+  GdiFlush();
+  int inkRight = -1;
+  const uint32_t* pixels = static_cast<const uint32_t*>(bits);
+  for (int i = 0; i < kWide * kHigh; ++i) {
+    if ((pixels[i] & 0xFFFFFF) != 0xFFFFFF && i % kWide > inkRight) inkRight = i % kWide;
+  }
+  SelectObject(dc, previous);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  EXPECT_GT(run.width, 1900);
+  EXPECT_LT(inkRight, run.width);
+  EXPECT_GT(inkRight, run.width - 30);
 }
 
 TEST_F(WindowTest, KeysAndTheMouseDriveTheGame) {
