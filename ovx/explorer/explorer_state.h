@@ -51,6 +51,7 @@ struct ExplorerState {
   HWND mainWindow;
   HWND treeWindow;
   HWND listWindow;
+  WNDPROC listProc;  // the list control's own procedure, behind CatchListKeys
   HIMAGELIST smallImages;  // 16 x 16: folder, document, drive, up arrow
   HIMAGELIST largeImages;  // 32 x 32, the same four
 

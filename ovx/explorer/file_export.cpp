@@ -28,6 +28,16 @@ const DirEntry* EntryAt(int index) {
 
 VolumeFormat CurrentFormat() { return explorer.currentVolume ? explorer.currentVolume->format : FormatNone; }
 
+bool OnWindowsDrive() { return explorer.currentVolume && explorer.currentVolume->kind == KindLogicalDrive; }
+
+// The part of length that the current medium can hold: a damaged directory
+// may claim far more than the disk has, which is never allocated or filled.
+uint64_t WithinMedium(uint64_t length) {
+  if (!explorer.currentVolume) return length;
+  const uint64_t medium = MediumBytes(explorer.currentVolume);
+  return length < medium ? length : medium;
+}
+
 // The byte that ends a line in the text files of a volume of format, or -1
 // when its texts are passed on unchanged.
 int LineEndByte(VolumeFormat format) {
@@ -40,22 +50,57 @@ int LineEndByte(VolumeFormat format) {
   }
 }
 
-// The bytes a drag out hands over: the size, but on Atari volumes, whose
-// directories count whole sectors, the bytes the file's sectors hold; a
-// "-" filler there would be written into the file as if it were data.
-uint64_t ContentsLength(const DirEntry& entry) {
-  const VolumeFormat format = CurrentFormat();
-  if (format == FormatAtariDos || format == FormatMyDos) return EntryDataLength(explorer.currentVolume, &entry);
-  return entry.size;
+// The bytes a drag out announces and hands over, into *length: on a Windows
+// drive the file's size; elsewhere its data as ReadEntryData delivers it, cut
+// to the file (the data fork alone when there is one, the bytes an Atari
+// file's sectors hold) and to the medium, so that a receiver that writes the
+// whole block gets no filler. Returns 0 for a size no block could hold.
+int ExportLength(const DirEntry& entry, uint64_t* length) {
+  uint64_t claimed;
+  if (OnWindowsDrive()) {
+    // The dataSize slot of a Windows file holds the high half of its size.
+    if (entry.dataSize != 0) return 0;
+    claimed = entry.size;
+  } else {
+    claimed = EntryDataLength(explorer.currentVolume, &entry);
+  }
+  if (claimed >= kMaxBlockBytes) return 0;
+  *length = WithinMedium(claimed);
+  return 1;
 }
 
-// A movable global block of ExportBlockBytes(entry, length); null when there
-// can be no such block or memory runs out.
-HGLOBAL AllocateReadBlock(const DirEntry& entry, uint64_t length, uint64_t* bytes) {
-  const uint64_t room = ExportBlockBytes(&entry, length);
+// A movable global block of ExportBlockBytes(entry, *length), with *length
+// cut to the medium; null when there can be no such block or memory runs out.
+HGLOBAL AllocateReadBlock(const DirEntry& entry, uint64_t* length, uint64_t* bytes) {
+  const uint64_t room = ExportBlockBytes(&entry, *length);
   if (room == 0) return nullptr;
+  *length = WithinMedium(*length);
   *bytes = room;
   return GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(room));
+}
+
+// Reads the Windows file that entry names in the folder listed into buffer
+// and returns 1, when it still holds exactly the length it was listed with;
+// otherwise 0, since the descriptor has announced that length.
+int ReadWindowsFile(const DirEntry& entry, uint8_t* buffer, uint64_t length) {
+  char path[MAX_PATH];
+  const int written = snprintf(path, sizeof path, "%s%s", explorer.currentVolume->currentPath, entry.name);
+  if (written < 0 || written >= static_cast<int>(sizeof path)) return 0;
+  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  SetErrorMode(oldMode);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  DWORD high = 0;
+  const bool unchanged = GetFileSize(file, &high) == length && high == 0;
+  uint64_t done = 0;
+  DWORD got = 1;
+  while (unchanged && done < length && got > 0) {
+    if (!ReadFile(file, buffer + done, static_cast<DWORD>(length - done), &got, nullptr)) break;
+    done += got;
+  }
+  CloseHandle(file);
+  return unchanged && done == length;
 }
 
 // Shrinks block to bytes; a block that cannot be shrunk stays as it is.
@@ -108,9 +153,11 @@ void ExpandLineEnds(uint8_t* text, uint64_t length, VolumeFormat format, uint64_
 }
 
 uint64_t ExportBlockBytes(const DirEntry* entry, uint64_t length) {
+  if (length >= kMaxBlockBytes) return 0;
   // A read writes whole allocation blocks or clusters, which on an unusual
   // volume are far larger than the length asked for.
   uint64_t room = EntryDataBufferBytes(explorer.currentVolume, entry);
+  length = WithinMedium(length);
   if (room < length) room = length;
   ++room;  // the closing zero of a text; never a zero-sized block
   return room > kMaxBlockBytes ? 0 : room;
@@ -150,9 +197,9 @@ void ShowRowProperties(int row) {
 HGLOBAL ReadFileAsText(int entryIndex) {
   const DirEntry* entry = EntryAt(entryIndex);
   if (!entry) return nullptr;
-  const uint64_t length = entry->dataSize;
+  uint64_t length = entry->dataSize;
   uint64_t room = 0;
-  HGLOBAL block = AllocateReadBlock(*entry, length, &room);
+  HGLOBAL block = AllocateReadBlock(*entry, &length, &room);
   if (!block) return nullptr;
   uint8_t* text = static_cast<uint8_t*>(GlobalLock(block));
   if (!text) {
@@ -212,7 +259,9 @@ HGLOBAL BuildGroupDescriptor() {
   }
   const int entryIndex = row >= 0 ? GetRowEntryIndex(row) : -1;
   const DirEntry* entry = EntryAt(entryIndex);
-  FILEGROUPDESCRIPTORA* group = entry ? static_cast<FILEGROUPDESCRIPTORA*>(GlobalLock(block)) : nullptr;
+  uint64_t length = 0;
+  const bool named = entry && ExportLength(*entry, &length);
+  FILEGROUPDESCRIPTORA* group = named ? static_cast<FILEGROUPDESCRIPTORA*>(GlobalLock(block)) : nullptr;
   if (!group) {
     GlobalFree(block);
     return nullptr;
@@ -223,7 +272,7 @@ HGLOBAL BuildGroupDescriptor() {
   item.dwFileAttributes = entry->attributes;
   item.ftLastWriteTime = entry->modified;
   item.nFileSizeHigh = 0;
-  item.nFileSizeLow = EntryDataLength(explorer.currentVolume, entry);
+  item.nFileSizeLow = static_cast<DWORD>(length);
   lstrcpynA(item.cFileName, entry->name, sizeof item.cFileName);
   group->cItems = 1;
   GlobalUnlock(block);
@@ -235,20 +284,31 @@ HGLOBAL BuildGroupDescriptor() {
 HGLOBAL ReadFileContents(LPARAM descriptorIndex) {
   if (descriptorIndex < 0 || descriptorIndex >= explorer.groupEntryCount) return nullptr;
   const DirEntry* entry = EntryAt(explorer.groupEntryIndex[descriptorIndex]);
-  if (!entry) return nullptr;
-  const uint64_t size = ContentsLength(*entry);
+  uint64_t length = 0;
+  if (!entry || !ExportLength(*entry, &length)) return nullptr;
   uint64_t room = 0;
-  HGLOBAL block = AllocateReadBlock(*entry, size, &room);
+  HGLOBAL block = AllocateReadBlock(*entry, &length, &room);
   if (!block) return nullptr;
   uint8_t* contents = static_cast<uint8_t*>(GlobalLock(block));
   if (!contents) {
     GlobalFree(block);
     return nullptr;
   }
-  memset(contents, kContentsFiller, static_cast<size_t>(size));
-  ReadEntryData(explorer.currentVolume, contents, entry);
+  int read = 1;
+  if (OnWindowsDrive()) {
+    read = ReadWindowsFile(*entry, contents, length);
+  } else {
+    memset(contents, kContentsFiller, static_cast<size_t>(length));
+    ReadEntryData(explorer.currentVolume, contents, entry);
+  }
+  // A block is never smaller than a byte: a 0-byte file's block keeps this one.
+  contents[length] = '\0';
   GlobalUnlock(block);
-  return Shrink(block, size);
+  if (!read) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  return Shrink(block, length);
 }
 
 void ShowAbout(HWND window) {

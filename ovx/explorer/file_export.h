@@ -28,9 +28,10 @@ int CopyRowAsText(HWND window);
 // outside the listing or when memory runs out.
 HGLOBAL ReadFileAsText(int entryIndex);
 
-// The bytes of a block that takes length bytes of entry's data, everything
-// the current volume's read of entry may write, and a closing zero; 0 when no
-// block of a 32-bit process could be that large.
+// The bytes of a block that takes length bytes of entry's data (no more of
+// them than the medium holds), everything the current volume's read of entry
+// may write, and a closing zero; 0 when no block of a 32-bit process could
+// be that large.
 uint64_t ExportBlockBytes(const DirEntry* entry, uint64_t length);
 
 // The line ends of a text from a volume of format: CR on Macintosh volumes,
@@ -41,12 +42,15 @@ uint64_t CountLineEnds(const uint8_t* text, uint64_t length, VolumeFormat format
 void ExpandLineEnds(uint8_t* text, uint64_t length, VolumeFormat format, uint64_t lineEnds);
 
 // A movable global FILEGROUPDESCRIPTORA naming the first selected row other
-// than ".."; 0 when there is none or memory runs out.
+// than "..", with the length ReadFileContents hands over; 0 when there is
+// none, its size is beyond any block, or memory runs out.
 HGLOBAL BuildGroupDescriptor();
-// The bytes of the file at position descriptorIndex of the last descriptor:
-// exactly its size (on Atari volumes the bytes its sectors hold), '-' where
-// the volume delivers nothing. 0 for a position the last descriptor does not
-// have, or when memory runs out.
+// The bytes of the file at position descriptorIndex of the last descriptor,
+// exactly as many as it announces: from a Windows drive the file's own
+// bytes; from other volumes the data fork (the resource fork when the data
+// fork is empty; on Atari volumes the bytes the sectors hold), '-' where the
+// volume delivers nothing. 0 for a position the last descriptor does not
+// have, a Windows file that cannot be read in full, or when memory runs out.
 HGLOBAL ReadFileContents(LPARAM descriptorIndex);
 
 // The About box, owned by window.

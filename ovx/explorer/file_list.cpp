@@ -150,8 +150,7 @@ Answer OnListKey(WORD key) {
   return Handled(1);
 }
 
-Answer OnReturn() {
-  const bool alt = GetKeyState(VK_MENU) < 0;
+Answer OnReturn(bool alt) {
   const int row = SingleSelectedRow();
   if (row < 0) return Handled(0);
   if (alt) {
@@ -162,7 +161,27 @@ Answer OnReturn() {
   return Handled(0);
 }
 
+// With Alt held, Return reaches the list as a system key, for which the
+// control reports no NM_RETURN.
+LRESULT CALLBACK ListKeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSKEYDOWN && wParam == VK_RETURN) {
+    // The default handling sees the key all the same, so that letting go of
+    // Alt afterwards does not open the menu bar.
+    DefWindowProcA(window, message, wParam, lParam);
+    if (!(HIWORD(lParam) & KF_REPEAT)) OnReturn(true);
+    return 0;
+  }
+  // Its character would ask the menu bar for an item with that mnemonic.
+  if (message == WM_SYSCHAR && wParam == '\r') return 0;
+  return CallWindowProcA(explorer.listProc, window, message, wParam, lParam);
+}
+
 }  // namespace
+
+void CatchListKeys() {
+  explorer.listProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(explorer.listWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListKeyProc)));
+}
 
 int ReadRow(int row, char* text, int size, LPARAM* parameter) {
   LVITEMA item = {};
@@ -451,7 +470,7 @@ Answer HandleListNotify(NMHDR* notification) {
       return Handled(0);
     }
     case NM_RETURN:
-      return OnReturn();
+      return OnReturn(GetKeyState(VK_MENU) < 0);
     case LVN_COLUMNCLICK:
       SortByColumn(reinterpret_cast<NMLISTVIEW*>(notification)->iSubItem);
       return Handled(0);

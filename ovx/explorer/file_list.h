@@ -60,3 +60,6 @@ int CountSelectedFiles();
 // Sets the main window's title from the folder path or the source caption.
 void UpdateTitle();
 Answer HandleListNotify(NMHDR* notification);
+// Puts the list's key handling in front of the control's own, which reports
+// no Alt+Enter. Called once the list exists.
+void CatchListKeys();

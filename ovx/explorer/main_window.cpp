@@ -55,6 +55,7 @@ int CreateList(HWND window, const RECT& client) {
       WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | explorer.viewMode, 0, 0,
       client.right, client.bottom, window, reinterpret_cast<HMENU>(kListControlId), explorer.instance, nullptr);
   if (!explorer.listWindow) return 0;
+  CatchListKeys();
   SendMessageA(explorer.listWindow, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(explorer.smallImages));
   SendMessageA(explorer.listWindow, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(explorer.largeImages));
   return CreateListColumns(client.right);

@@ -35,14 +35,14 @@ const Bytes kIcon = [] {
 // An HFS volume of 4 MB allocation blocks, each far larger than a file's
 // length plus 64 KB, so that every read writes far past the length it was
 // asked for (a block sized by the length alone is overrun into unmapped memory):
-// Disk holds "ab" (kShort), "Lines" (kManyLines) and "Icon" (kIcon in its
-// resource fork, empty data fork).
+// Disk holds "ab" (kShort), "Lines" (kManyLines), "Icon" (kIcon in its
+// resource fork, empty data fork) and "Both" (kShort and kIcon as its forks).
 Bytes MakeBigBlockVolume() {
   HfsLayout layout;
   layout.blockBytes = 4 << 20;
   layout.sizeKB = 8 + 5 * (layout.blockBytes >> 10);
   layout.catalogExtents = {0, 1};
-  layout.catalogBytes = 1024;
+  layout.catalogBytes = 1536;
   layout.extentsExtents = {1, 1};
   layout.extentsBytes = 1024;
   Bytes image = MakeHfsLayoutVolume(layout);
@@ -61,11 +61,17 @@ Bytes MakeBigBlockVolume() {
   icon.fileId = 22;
   icon.resourceLength = static_cast<uint32_t>(kIcon.size());
   icon.resourceExtents = {4, 1};
-  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(2));
+  HfsFileSpec both = shortText;
+  both.fileId = 23;
+  both.resourceLength = icon.resourceLength;
+  both.resourceExtents = icon.resourceExtents;
+  PutCatalogNode(image, layout, 0, MakeBTreeHeaderNode(3));
   PutCatalogNode(image, layout, 1,
                  MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Disk", 2), HfsThreadRecord(2, 1, "Disk"),
                                       HfsFileRecord(2, "Icon", icon), HfsFileRecord(2, "Lines", lines),
-                                      HfsFileRecord(2, "ab", shortText)}));
+                                      HfsFileRecord(2, "ab", shortText)},
+                               2));
+  PutCatalogNode(image, layout, 2, MakeBTreeNode(0xFF, {HfsFileRecord(2, "Both", both)}));
   PutForkBytes(image, layout, {2, 1}, 0, Bytes(kShort.begin(), kShort.end()));
   PutForkBytes(image, layout, {3, 1}, 0, Bytes(kManyLines.begin(), kManyLines.end()));
   PutForkBytes(image, layout, {4, 1}, 0, kIcon);
@@ -248,11 +254,19 @@ TEST_F(FileExport, DragOutDataIsTheFirstSelectedFileOtherThanTheParent) {
   EXPECT_EQ("(none)", AskContents(1));
   EXPECT_EQ("(none)", AskContents(-1));
 
+  // A size a damaged directory claims beyond the medium, 64 MB on a 720 KB
+  // floppy, is cut to what the medium holds before anything is allocated.
+  explorer.entries[0].size = explorer.entries[0].dataSize = 64 << 20;
+  EXPECT_EQ(737280u, AskDescriptor().item.nFileSizeLow);
+  const std::string cut = AskContents(0);
+  EXPECT_EQ(737280u, cut.size());
+  EXPECT_EQ(Text(data), cut.substr(0, 1000));
+  EXPECT_EQ(737281u, ExportBlockBytes(&explorer.entries[0], 64 << 20));
   // A size a hostile directory claims, 4 GB less a little or "negative":
   // no block, rather than one that wraps round to a small size.
-  explorer.entries[0].size = 0xFFFFFFF0u;
+  explorer.entries[0].size = explorer.entries[0].dataSize = 0xFFFFFFF0u;
   EXPECT_EQ("(none)", AskContents(0));
-  explorer.entries[0].size = 0x80000010u;
+  explorer.entries[0].size = explorer.entries[0].dataSize = 0x80000010u;
   EXPECT_EQ("(none)", AskContents(0));
   EXPECT_EQ(0u, ExportBlockBytes(&explorer.entries[0], 0xFFFFFFFFu));
   // A listing ends what the last descriptor named.
@@ -281,6 +295,37 @@ TEST_F(FileExport, DragOutDataIsTheFirstSelectedFileOtherThanTheParent) {
   SelectRows({RowOf("ab")});
   EXPECT_EQ(5u, AskDescriptor().item.nFileSizeLow);
   EXPECT_EQ(kShort, AskContents(0));
+  // Both forks: the data fork alone, exactly as long as the descriptor says.
+  SelectRows({RowOf("Both")});
+  EXPECT_EQ(5u, AskDescriptor().item.nFileSizeLow);
+  EXPECT_EQ(kShort, AskContents(0));
+}
+
+// A file of a Windows drive leaves with the bytes the file holds; one that
+// cannot be read in full leaves nothing rather than filler.
+TEST_F(FileExport, WindowsFilesLeaveWithTheirOwnBytes) {
+  Bytes data(3000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 31 + 7);
+  ASSERT_TRUE(WriteFileBytes(dir_.File("data.bin"), data));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("empty.txt"), Bytes{}));
+  BrowseWindowsFolder(dir_.path());
+  SelectRows({RowOf("data.bin")});
+  EXPECT_EQ(3000u, AskDescriptor().item.nFileSizeLow);
+  EXPECT_EQ(Text(data), AskContents(0));
+  ASSERT_TRUE(WriteFileBytes(dir_.File("data.bin"), Bytes(10, 'x')));  // shorter than when listed
+  EXPECT_EQ("(none)", AskContents(0));
+  // 4 GB or more: the dataSize slot holds the high half of a Windows file's size.
+  explorer.entries[EntryOfRow("data.bin")].dataSize = 1;
+  EXPECT_EQ(0u, AskDescriptor().items);
+
+  // The one byte of a 0-byte file's block is zero, whatever the memory held before.
+  SelectRows({RowOf("empty.txt")});
+  EXPECT_EQ(0u, AskDescriptor().item.nFileSizeLow);
+  HGLOBAL used = GlobalAlloc(GMEM_MOVEABLE, 1);
+  *static_cast<char*>(GlobalLock(used)) = 'X';
+  GlobalUnlock(used);
+  GlobalFree(used);
+  EXPECT_EQ(std::string(1, '\0'), AskContents(0));
 }
 
 // MFS: a text in blocks apart and out of order, and a file with only a

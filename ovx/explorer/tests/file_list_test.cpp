@@ -50,6 +50,29 @@ void HoldKey(int key, bool down) {
 
 int SelectedCount() { return static_cast<int>(SendMessageA(explorer.listWindow, LVM_GETSELECTEDCOUNT, 0, 0)); }
 
+// Alt, then key, pressed and let go on the list, as the keyboard delivers
+// them: with Alt down every key comes as a system key, and Alt itself comes
+// up as a plain key once another was pressed. Runs the messages through.
+void PressWithAlt(WORD key, UINT scanCode) {
+  const LPARAM alt = 1 | KF_ALTDOWN << 16;
+  PostMessageA(explorer.listWindow, WM_SYSKEYDOWN, VK_MENU, alt | 0x38 << 16);
+  PostMessageA(explorer.listWindow, WM_SYSKEYDOWN, key, alt | scanCode << 16);
+  PostMessageA(explorer.listWindow, WM_SYSKEYUP, key, alt | scanCode << 16 | (KF_REPEAT | KF_UP) << 16);
+  PostMessageA(explorer.listWindow, WM_KEYUP, VK_MENU, 1 | (0x38 | KF_REPEAT | KF_UP) << 16);
+  PumpMessages();
+}
+
+// The characters for which the menu bar was asked to open from the
+// keyboard (0 for Alt alone). Each request is refused, so no menu loop runs.
+std::string* menuRequests;
+LRESULT CALLBACK RefuseKeyMenu(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_SYSCOMMAND && (wParam & 0xFFF0) == SC_KEYMENU) {
+    menuRequests->push_back(lParam ? static_cast<char>(lParam) : '0');
+    return 1;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // Records, in order, the redraw switches and row insertions the list receives.
 std::vector<std::string>* listEvents;
 WNDPROC originalListProc;
@@ -215,6 +238,33 @@ TEST_F(ExplorerWindow, KeysOfTheListSelectAllRefreshAndMoveTheFocus) {
   SelectRows({RowOf("Zeta")});
   SendMessageA(explorer.mainWindow, WM_NOTIFY, kListControlId, reinterpret_cast<LPARAM>(&enter));
   EXPECT_EQ(before + "Zeta\\", explorer.folderPath);
+}
+
+TEST_F(ExplorerWindow, AltEnterShowsTheSelectedRowsPropertiesWithoutOpeningTheMenu) {
+  SortFolder folder;
+  std::string requests;
+  menuRequests = &requests;
+  HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseKeyMenu, nullptr, GetCurrentThreadId());
+  ASSERT_NE(nullptr, hook);
+
+  SelectRows({RowOf("b.txt")});
+  BoxSeen box = WhileBoxUp("File Properties", [] { PressWithAlt(VK_RETURN, 0x1C); });
+  EXPECT_TRUE(box.shown);
+  EXPECT_EQ(0u, box.text.find("File: b.txt\n\nSize: 10 bytes\n")) << box.text;
+  EXPECT_EQ("", requests);
+  // A folder's properties too; it is not entered.
+  const std::string path = explorer.folderPath;
+  SelectRows({RowOf("Zeta")});
+  EXPECT_TRUE(WhileBoxUp("File Properties", [] { PressWithAlt(VK_RETURN, 0x1C); }).shown);
+  EXPECT_EQ(path, explorer.folderPath);
+
+  // Two rows selected: no box. Alt with a letter still reaches the menu bar.
+  SelectRows({RowOf("Zeta"), RowOf("b.txt")});
+  EXPECT_FALSE(WhileBoxUp("File Properties", [] { PressWithAlt(VK_RETURN, 0x1C); }).shown);
+  EXPECT_EQ("", requests);
+  PressWithAlt('F', 0x21);
+  EXPECT_EQ("f", requests);
+  UnhookWindowsHookEx(hook);
 }
 
 TEST_F(ExplorerWindow, TenThousandEntriesListWithRedrawOffAndInOrder) {
