@@ -52,6 +52,7 @@ struct ExplorerState {
   HWND treeWindow;
   HWND listWindow;
   WNDPROC listProc;  // the list control's own procedure, behind CatchListKeys
+  HWND focusedPane;  // the tree or the list, whichever had the keyboard when the window was last left
   HIMAGELIST smallImages;  // 16 x 16: folder, document, drive, up arrow
   HIMAGELIST largeImages;  // 32 x 32, the same four
 

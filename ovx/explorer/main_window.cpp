@@ -168,6 +168,24 @@ Answer OnKeyDown(WPARAM key) {
   return Handled(0);
 }
 
+// A box or another program took the keyboard: the pane that had it gets it
+// back when the window is active again, instead of the frame, where no key
+// of the browser works.
+Answer OnActivate(WPARAM state) {
+  if (LOWORD(state) != WA_INACTIVE) return NotHandled();
+  HWND focus = GetFocus();
+  if (focus == explorer.treeWindow || focus == explorer.listWindow) explorer.focusedPane = focus;
+  return NotHandled();
+}
+
+// Until a pane has had the keyboard the frame keeps it: the tree's first
+// focus comes after the sources are filled in, and selects the first.
+Answer OnSetFocus() {
+  if (!explorer.focusedPane) return NotHandled();
+  SetFocus(explorer.focusedPane);
+  return Handled(0);
+}
+
 // Another window took the mouse: the drag ends as with Escape.
 Answer OnCaptureChanged(HWND newOwner) {
   if (!explorer.dragging || newOwner == explorer.mainWindow) return NotHandled();
@@ -251,6 +269,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE:                 answer = LayOutChildren(wParam, LOWORD(lParam), HIWORD(lParam)); break;
     case WM_NOTIFY:               answer = OnNotify(wParam, reinterpret_cast<NMHDR*>(lParam)); break;
     case WM_KEYDOWN:              answer = OnKeyDown(wParam); break;
+    case WM_ACTIVATE:             answer = OnActivate(wParam); break;
+    case WM_SETFOCUS:             answer = OnSetFocus(); break;
     case WM_COMMAND:              answer = OnCommand(LOWORD(wParam)); break;
     case WM_INITMENUPOPUP:        answer = OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), HIWORD(lParam) != 0); break;
     case WM_LBUTTONDOWN:          answer = OnButtonDown(GET_X_LPARAM(lParam)); break;

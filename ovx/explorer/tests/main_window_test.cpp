@@ -254,6 +254,18 @@ TEST_F(ExplorerWindow, CommandsAreRoutedAndCloseDestroysTheWindow) {
   EXPECT_EQ(0u, message.wParam);
 }
 
+// After a box, the keys work where they worked before it: the pane that had
+// the keyboard has it again, not the frame.
+TEST_F(ExplorerWindow, APaneKeepsTheKeyboardAcrossABox) {
+  for (HWND pane : {explorer.listWindow, explorer.treeWindow}) {
+    SetFocus(pane);
+    ASSERT_EQ(pane, GetFocus());
+    EXPECT_TRUE(WhileBoxUp("Orvanta Explorer", [] { SendMessageA(explorer.mainWindow, WM_COMMAND, ID_FILE_ABOUT, 0); })
+                    .shown);
+    EXPECT_EQ(pane, GetFocus()) << (pane == explorer.listWindow ? "list" : "tree");
+  }
+}
+
 TEST_F(ExplorerWindow, CenterWindowCentresAndKeepsOnTheScreen) {
   HWND box = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 100, explorer.mainWindow, nullptr,
                              explorer.instance, nullptr);
