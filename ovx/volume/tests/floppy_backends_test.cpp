@@ -44,6 +44,7 @@ struct FakeDrive {
   MEDIA_TYPE mediaType = F3_1Pt44_512;
   int failingCalls = 0;        // the next this many BIOS calls, reads or writes fail
   bool biosMovesNothing = false;  // BIOS calls succeed but report AL 0
+  int biosStopsAfter = -1;        // BIOS calls move this many sectors, then stop with carry set
   bool lockFails = false, geometryFails = false, openFails = false, seekFails = false;
   uint64_t position = 0;
   UINT errorMode = SEM_NOOPENFILEERRORBOX;
@@ -103,10 +104,18 @@ BOOL Bios(void* in, DWORD inBytes, void* out, DWORD outBytes) {
     record[12] = 0;  // AL 0: nothing moved
     return TRUE;
   }
+  // A bad sector part-way: the sectors before it move, AL counts them, AH
+  // says "sector not found" and carry is set.
+  const int moved = drive->biosStopsAfter >= 0 && drive->biosStopsAfter < count ? drive->biosStopsAfter : count;
   if (function == 3) {
-    memcpy(drive->medium.data() + linear * 512, memory, bytes);
+    memcpy(drive->medium.data() + linear * 512, memory, static_cast<size_t>(moved) * 512);
   } else {
-    memcpy(memory, drive->medium.data() + linear * 512, bytes);
+    memcpy(memory, drive->medium.data() + linear * 512, static_cast<size_t>(moved) * 512);
+  }
+  if (moved < count) {
+    record[12] = static_cast<uint8_t>(moved);
+    record[13] = 0x04;
+    record[24] |= 1;
   }
   return TRUE;
 }
@@ -304,6 +313,23 @@ TEST_F(FloppyBackendTest, BiosCallsAreTriedThreeTimes) {
   drive_.biosMovesNothing = true;
   EXPECT_EQ(0, FloppyTransferVwin32(volume, 0));
   EXPECT_EQ(three, TakeCalls());
+
+  // A BIOS that stops at the fifth of nine sectors moves four and sets
+  // carry: no attempt succeeds, though each moved something.
+  drive_.biosMovesNothing = false;
+  Bytes nine(9 * 512, 0xEE);
+  SetRequest(volume, 0, 0, 0, 9, nine.data());
+  drive_.biosStopsAfter = 4;
+  EXPECT_EQ(0, FloppyTransferVwin32(volume, 0));
+  EXPECT_EQ(0, volume->sectorCount);
+  EXPECT_EQ(three, TakeCalls());
+  EXPECT_EQ(3u, SectorNumberAt(nine.data() + 3 * 512));
+  EXPECT_EQ(0xEEu, nine[4 * 512]);
+  // Through the track loop, the copy's nine-sector chunk of a 720 KB disk fails as a whole.
+  volume->sizeKB = 720;
+  drive_.sectorsPerTrack = 9;
+  EXPECT_EQ(0, ReadSectors(volume, 9, 9, nine.data()));
+  drive_.biosStopsAfter = -1;
 
   // A device that does not open counts as a failed attempt.
   drive_.openFails = true;
