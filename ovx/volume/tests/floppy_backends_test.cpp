@@ -393,7 +393,7 @@ TEST_F(FloppyBackendTest, OnlyThe32BitBuildCallsTheBiosService) {
   CloseVolume(volume);
 }
 
-TEST_F(FloppyBackendTest, NtDriveIsOpenedLockedAndMeasuredOnceThenDismountedAfterEveryTransfer) {
+TEST_F(FloppyBackendTest, NtDriveIsOpenedAndLockedOnceAndMeasuredAgainAfterEveryDismount) {
   Bytes data(2 * 512);
   Volume* volume = Floppy(0, true, 0, 0, 5, 2, data.data());
   volume->partitionStart = 3;
@@ -406,12 +406,29 @@ TEST_F(FloppyBackendTest, NtDriveIsOpenedLockedAndMeasuredOnceThenDismountedAfte
                    "error mode 1", "read 1024", "error mode 8000", "dismount", "unlock"}),
             TakeCalls());
 
-  // Later transfers keep the handle: no open, lock or geometry.
+  // Later transfers keep the handle: no open or lock. The geometry is asked
+  // for again, since the disk may have been changed since the dismount.
   Bytes written(512, 0x4E);
   SetRequest(volume, 0, 0, 100, 1, written.data());
   ASSERT_NE(0, FloppyTransferNT(volume, 1));
   EXPECT_EQ(written, Bytes(drive_.medium.begin() + 103 * 512, drive_.medium.begin() + 104 * 512));
-  EXPECT_EQ((Calls{"seek 52736", "error mode 1", "write 512", "error mode 8000", "dismount", "unlock"}), TakeCalls());
+  EXPECT_EQ((Calls{"error mode 1", "geometry 24", "error mode 8000", "seek 52736", "error mode 1", "write 512",
+                   "error mode 8000", "dismount", "unlock"}),
+            TakeCalls());
+
+  // A 720 KB disk put into drive A: after that, then a 1.44 MB one again:
+  // each is measured at the next transfer, on the same volume as on a new one.
+  drive_.mediaType = F3_720_512;
+  SetRequest(volume, 0, 0, 0, 1, data.data());
+  ASSERT_NE(0, FloppyTransferNT(volume, 0));
+  EXPECT_EQ(720, volume->sizeKB);
+  drive_.mediaType = F3_1Pt44_512;
+  Volume* fresh = Floppy(0, true, 0, 0, 0, 1, data.data());
+  volume->sizeKB = 720;
+  ASSERT_NE(0, FloppyTransferNT(fresh, 0));
+  EXPECT_EQ(1440, fresh->sizeKB);
+  CloseVolume(fresh);
+  TakeCalls();
 
   // Drive B: has its own device, and a 720 KB disk sets sizeKB 720 at its first transfer.
   drive_.mediaType = F3_720_512;
@@ -475,28 +492,36 @@ TEST_F(FloppyBackendTest, NtTransfersAreTriedThreeTimesAndMustMoveEverySector) {
   EXPECT_EQ(6u, SectorNumberAt(data.data()));
   Calls calls = TakeCalls();
   const Calls attempt = {"seek 3072", "error mode 1", "read 1024", "error mode 8000", "dismount", "unlock"};
+  // Each attempt after a dismount measures the disk again.
+  const Calls measure = {"error mode 1", "geometry 24", "error mode 8000"};
   Calls expected(calls.begin(), calls.begin() + 5);  // open, lock and geometry first
-  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), attempt.begin(), attempt.end());
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) expected.insert(expected.end(), measure.begin(), measure.end());
+    expected.insert(expected.end(), attempt.begin(), attempt.end());
+  }
   EXPECT_EQ(expected, calls);
 
   SetRequest(volume, 0, 0, 6, 2, data.data());
   drive_.failingCalls = 3;
   EXPECT_EQ(0, FloppyTransferNT(volume, 0));
   EXPECT_EQ(0, volume->sectorCount);
-  EXPECT_EQ(18u, TakeCalls().size());
+  EXPECT_EQ(27u, TakeCalls().size());
 
   // The last sector and one past the end: the drive moves 512 of 1,024 bytes.
   SetRequest(volume, 0, 0, 2879, 2, data.data());
   EXPECT_EQ(0, FloppyTransferNT(volume, 0));
   EXPECT_EQ(2879u, SectorNumberAt(data.data()));
-  EXPECT_EQ(18u, TakeCalls().size());
+  EXPECT_EQ(27u, TakeCalls().size());
 
   // A device that cannot be positioned is neither read nor written.
   drive_.seekFails = true;
   SetRequest(volume, 0, 0, 6, 1, data.data());
   EXPECT_EQ(0, FloppyTransferNT(volume, 1));
   Calls unplaced;
-  for (int i = 0; i < 3; ++i) unplaced.insert(unplaced.end(), {"seek 3072", "dismount", "unlock"});
+  for (int i = 0; i < 3; ++i) {
+    unplaced.insert(unplaced.end(), measure.begin(), measure.end());
+    unplaced.insert(unplaced.end(), {"seek 3072", "dismount", "unlock"});
+  }
   EXPECT_EQ(unplaced, TakeCalls());
   drive_.seekFails = false;
 
