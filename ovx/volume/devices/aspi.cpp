@@ -87,7 +87,9 @@ int SendScsiCommand(int hostAdapter, int target, const ScsiCommand& command, boo
   request->SRB_CDBLen = command.cdbLength;
   memcpy(request->CDBByte, command.cdb, command.cdbLength);
   devicePlatform.SendASPI32Command(request);  // the status field tells the outcome
-  const bool finished = AwaitStatus(&request->SRB_Status, aspiWaitLimitMs, sleepBetweenLooks) || AbortCommand(request);
+  const bool answered = AwaitStatus(&request->SRB_Status, aspiWaitLimitMs, sleepBetweenLooks);
+  if (!answered) deviceTimedOut = 1;
+  const bool finished = answered || AbortCommand(request);
   const int completed = finished && request->SRB_Status == SS_COMP;
   if (completed && command.flags == SRB_DIR_IN && command.dataLength) memcpy(command.data, data, command.dataLength);
   // A command the layer still holds keeps its block, and its data room, for good.

@@ -12,6 +12,7 @@ constexpr DeviceBackends kRealBackends = {
 
 uint16_t aspiAdapterCount;
 uint32_t aspiWaitLimitMs = 30000;
+int32_t deviceTimedOut;
 
 // Constant-initialized, so it is ready before any other static initializer runs.
 DeviceBackends deviceBackends = kRealBackends;

@@ -18,6 +18,12 @@ extern uint16_t aspiAdapterCount;
 // the program.
 extern uint32_t aspiWaitLimitMs;
 
+// Set by a back-end when a device did not answer within its time limit and
+// the command was given up, as against answering with an error: trying again
+// with less data would only wait as long again. TransferSectors clears it
+// before each transfer and keeps the outcome in the Volume's timedOut.
+extern int32_t deviceTimedOut;
+
 // Loads the ASPI layer and sets aspiAdapterCount. Returns 1 when ASPI is usable, else 0.
 int LoadAspi();
 // INQUIRY into buffer (zero-filled first). Non-zero when the command completed without error.

@@ -492,8 +492,10 @@ TEST_F(AspiTest, CommandsThatNeverCompleteFailAfterTheWaitLimit) {
   uint8_t inquiry[32];
   EXPECT_EQ(0, AspiInquiry(0, 6, inquiry, sizeof inquiry));  // the path that sleeps between looks
   Bytes data(512, 0xEE);
+  deviceTimedOut = 0;
   EXPECT_EQ(0, AspiRead(0, 6, 2, 1, data.data(), 512));  // the path that does not
   EXPECT_EQ(Bytes(512, 0), data);
+  EXPECT_EQ(1, deviceTimedOut) << "a command given up is a time-out, not an error";
 
   // Each command was followed by an abort naming its block.
   std::vector<FakeAspiRequest> requests = Requests();
