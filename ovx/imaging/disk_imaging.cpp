@@ -6,6 +6,7 @@
 
 #include "explorer_state.h"
 #include "file_list.h"
+#include "floppy_medium.h"
 #include "format_detect.h"
 #include "image_transfer.h"
 #include "partition_map.h"
@@ -107,6 +108,13 @@ int CopyDiskSectors(HWND mainWindow, bool toDisk, Volume* image, bool physical) 
   GetWindowTextA(mainWindow, title, sizeof title);
   Volume* device = physical ? OpenListedDevice(toDisk) : explorer.currentVolume;
   if (!device) return 0;
+  // A floppy is taken for 1.44 MB until its disk is measured: copied so, a
+  // disk of another layout would stop after its first track. A disk that
+  // cannot be measured is not written, lest part of it be taken for all.
+  if (device->kind == KindFloppy && !MeasureFloppy(device) && toDisk) {
+    if (physical) CloseVolume(device);
+    return 0;
+  }
   uint8_t* buffer = static_cast<uint8_t*>(
       VirtualAlloc(nullptr, kChunkSectors * kSectorBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!buffer) {

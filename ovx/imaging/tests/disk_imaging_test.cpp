@@ -374,9 +374,10 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
   const Bytes disk = MakeFatVolume(Fat1440KFloppy());
   ASSERT_EQ(kFloppyBytes, disk.size());
   ListFloppy(disk);
-  // The copy waits for the dialog, so that the watcher surely sees it.
+  // The copy waits for the dialog, so that the watcher surely sees it. Read 0
+  // measures the disk, before the dialog comes up.
   onRead = [](size_t read) {
-    if (read == 0) AwaitProgressDialog();
+    if (read == 1) AwaitProgressDialog();
   };
   const std::string image = dir_.File("floppy copy.img");
   const Outcome outcome = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
@@ -386,14 +387,17 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
   EXPECT_TRUE(outcome.seen.progressUp);
   ExpectRestored(outcome);
   EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(image)));
-  // N is 2880: 320 chunks of nine sectors, each read once, nothing written to the drive.
-  ASSERT_EQ(320u, driveCalls.size());
+  // Sector 0 read alone measures the disk. N is 2880: 320 chunks of nine
+  // sectors, each read once, nothing written to the drive.
+  ASSERT_EQ(321u, driveCalls.size());
   EXPECT_EQ(0, DriveCalls(true));
-  for (size_t i = 0; i < driveCalls.size(); ++i) {
-    EXPECT_EQ(static_cast<int64_t>(i) * 9, driveCalls[i].firstSector);
+  EXPECT_EQ(0, driveCalls[0].firstSector);
+  EXPECT_EQ(512u, driveCalls[0].bytes);
+  for (size_t i = 1; i < driveCalls.size(); ++i) {
+    EXPECT_EQ(static_cast<int64_t>(i - 1) * 9, driveCalls[i].firstSector);
     EXPECT_EQ(9u * 512, driveCalls[i].bytes);
   }
-  EXPECT_EQ(Status(0, 2880, 0, 0), driveCalls.front().status);
+  EXPECT_EQ(Status(0, 2880, 0, 0), driveCalls[1].status);
   EXPECT_EQ(Status(2871, 2880, 1435, 99), driveCalls.back().status);
   EXPECT_EQ(Status(2871, 2880, 1435, 99), progress.statusText);
   for (const std::string& text : outcome.seen.texts) EXPECT_EQ(0u, text.find("Disk sector ")) << text;
@@ -403,16 +407,16 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
   Volume* listed = explorer.currentVolume;
   UseDriveRecorder(true);
   onRead = [](size_t read) {
-    if (read == 0) AwaitProgressDialog();
-    if (read == 3) PostMessageA(explorer.mainWindow, WM_COMMAND, ID_VIEW_REFRESH, 0);
-    if (read == 4) SetWindowTextA(explorer.mainWindow, "changed meanwhile");
+    if (read == 1) AwaitProgressDialog();
+    if (read == 4) PostMessageA(explorer.mainWindow, WM_COMMAND, ID_VIEW_REFRESH, 0);
+    if (read == 5) SetWindowTextA(explorer.mainWindow, "changed meanwhile");
   };
   const std::string logical = dir_.File("logical.ima");
   const Outcome second = RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, logical, "Reading logical disk to disk image");
   EXPECT_TRUE(second.seen.progressUp);
   ExpectRestored(second);
   EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(logical)));
-  ASSERT_EQ(320u, driveCalls.size());
+  ASSERT_EQ(321u, driveCalls.size());
   EXPECT_EQ(0, DriveCalls(true));
   for (const DriveCall& call : driveCalls) EXPECT_EQ(listed, call.currentVolume);
   EXPECT_EQ(listed, explorer.currentVolume);
@@ -496,6 +500,12 @@ TEST_F(Imaging, ImagesAreWrittenBackToFloppiesWithoutTheirHeader) {
   EXPECT_EQ(Sha256(body), Sha256(Slice(device, 0, 1600)));
   EXPECT_EQ(Sha256(Slice(floppy, 1600, 1280)), Sha256(Slice(device, 1600, 1280)));
   EXPECT_EQ(Sha256(headed), Sha256(ReadFileBytes(image)));
+
+  // A disk whose layout cannot be found, its first sector unreadable, is not
+  // written at all.
+  ListFloppy(floppy, 0);
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
+  EXPECT_EQ(0, fakeFloppy.writes);
 }
 
 TEST_F(Imaging, AFloppyReadErrorEndsTheCopy) {
@@ -555,18 +565,19 @@ TEST_F(Imaging, CancelEndsTheCopyBeforeTheNextChunk) {
   bool exists = false;
   EXPECT_EQ(0u, ReadFileBytes(image, &exists).size());
   EXPECT_TRUE(exists);
-  EXPECT_EQ(0u, driveCalls.size());
+  EXPECT_EQ(1u, driveCalls.size()) << "only the read that measures the disk";
 
-  // Cancel pressed during the 100th chunk: that chunk is finished, no other
-  // is begun. Slow reads let the dialog show its texts meanwhile.
+  // Cancel pressed during the 100th chunk (read 0 measured the disk): that
+  // chunk is finished, no other is begun. Slow reads let the dialog show its
+  // texts meanwhile.
   UseDriveRecorder(true);
   onRead = [](size_t read) {
     Sleep(4);
-    if (read == 99) SendDlgItemMessageA(AwaitProgressDialog(), IDCANCEL, BM_CLICK, 0, 0);
+    if (read == 100) SendDlgItemMessageA(AwaitProgressDialog(), IDCANCEL, BM_CLICK, 0, 0);
   };
   const Outcome middle = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
   ExpectRestored(middle);
-  EXPECT_EQ(100u, driveCalls.size());
+  EXPECT_EQ(101u, driveCalls.size());
   EXPECT_EQ(Sha256(Slice(disk, 0, 900)), Sha256(ReadFileBytes(image)));
   // Every text the dialog showed is one whole status text of this copy.
   EXPECT_FALSE(middle.seen.texts.empty());
@@ -582,11 +593,11 @@ TEST_F(Imaging, QuitRequestEndsTheCopyAndReachesTheMainLoop) {
   const Bytes disk = Pattern(kFloppyBytes, 11);
   ListFloppy(disk);
   onRead = [](size_t read) {
-    if (read == 5) PostQuitMessage(7);
+    if (read == 6) PostQuitMessage(7);
   };
   const std::string image = dir_.File("quit.img");
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
-  EXPECT_EQ(6u, driveCalls.size());
+  EXPECT_EQ(7u, driveCalls.size());
   EXPECT_EQ(Sha256(Slice(disk, 0, 54)), Sha256(ReadFileBytes(image)));
   MSG message;
   ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
