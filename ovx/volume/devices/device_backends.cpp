@@ -4,6 +4,11 @@
 
 namespace {
 
+enum {
+  kCarryFlag = 0x0001,
+  kPageBytes = 4096,
+};
+
 constexpr DeviceBackends kRealBackends = {
     AspiInquiry, AspiReadCapacity, AspiRead, AspiWrite, FloppyTransferVwin32, FloppyTransferNT,
 };
@@ -19,15 +24,6 @@ DeviceBackends deviceBackends = kRealBackends;
 
 DeviceBackends DefaultDeviceBackends() { return kRealBackends; }
 
-namespace {
-
-enum {
-  kCarryFlag = 0x0001,
-  kPageBytes = 4096,
-};
-
-}  // namespace
-
 int BiosTransferComplete(uint32_t eax, uint32_t flags, int32_t count) {
   return !(flags & kCarryFlag) && count > 0 && static_cast<int32_t>(eax & 0xFF) == count;
 }
@@ -39,7 +35,7 @@ uint8_t* AllocateCommandBlock(size_t recordBytes, size_t dataBytes, uint8_t** da
   uint8_t* block = static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!block) return nullptr;
   const uintptr_t afterRecord = reinterpret_cast<uintptr_t>(block) + recordBytes;
-  *data = block + ((afterRecord + kPageBytes - 1) / kPageBytes * kPageBytes - reinterpret_cast<uintptr_t>(block));
+  *data = block + recordBytes + (kPageBytes - afterRecord % kPageBytes) % kPageBytes;
   return block;
 }
 
