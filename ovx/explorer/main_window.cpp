@@ -226,7 +226,8 @@ void EnableItem(HMENU popup, UINT id, bool enabled) {
 Answer OnInitMenuPopup(HMENU popup, bool windowMenu) {
   if (windowMenu) return NotHandled();
   const Volume* volume = explorer.currentVolume;
-  const bool device = volume && (volume->kind == KindFloppy || volume->kind == KindScsi);
+  // One copy at a time: the menu still opens while a copy serves its messages.
+  const bool device = volume && (volume->kind == KindFloppy || volume->kind == KindScsi) && !explorer.copyRunning;
   EnableItem(popup, ID_FILE_IMAGE_FROM_LOGICAL, device);
   EnableItem(popup, ID_FILE_IMAGE_FROM_PHYSICAL, device);
   EnableItem(popup, ID_FILE_IMAGE_TO_PHYSICAL, device);

@@ -5,7 +5,11 @@
 #include <cstdio>
 
 #include "explorer_state.h"
+#include "file_list.h"
+#include "floppy_medium.h"
+#include "format_detect.h"
 #include "image_transfer.h"
+#include "partition_map.h"
 #include "progress_dialog.h"
 #include "resource_ids.h"
 #include "sector_transfer.h"
@@ -14,6 +18,9 @@
 namespace {
 
 const uintptr_t kWrite = 1;
+// A device that did not answer in time gets the same chunk once more; a
+// second time-out in a row ends the copy.
+const int kTimeoutTries = 2;
 
 // Both sides are set afresh for every transfer: the back-ends consume the request.
 int Transfer(Volume* volume, int32_t first, int32_t count, uint8_t* buffer, uintptr_t write) {
@@ -38,6 +45,16 @@ Volume* OpenListedDevice(bool toDisk) {
   const SourceArguments arguments = SourceOpenArguments(explorer.listedSource);
   if (arguments.kind != explorer.currentVolume->kind) return nullptr;
   return OpenVolume(arguments.kind, arguments.source, toDisk ? OpenNoDetect : OpenReadOnly | OpenNoDetect);
+}
+
+VolumeKind ListedKind() {
+  return explorer.currentVolume ? explorer.currentVolume->kind : static_cast<VolumeKind>(0);
+}
+
+// An Apple partition map starts at the medium's second block.
+bool HoldsPartitionMap(Volume* image) {
+  uint8_t block[kSectorBytes];
+  return ReadSectors(image, 1, 1, block) && IsPartitionMapEntry(block);
 }
 
 const char* CopyCaption(bool toDisk, bool physical) {
@@ -91,6 +108,13 @@ int CopyDiskSectors(HWND mainWindow, bool toDisk, Volume* image, bool physical) 
   GetWindowTextA(mainWindow, title, sizeof title);
   Volume* device = physical ? OpenListedDevice(toDisk) : explorer.currentVolume;
   if (!device) return 0;
+  // A floppy is taken for 1.44 MB until its disk is measured: copied so, a
+  // disk of another layout would stop after its first track. A disk that
+  // cannot be measured is not written, lest part of it be taken for all.
+  if (device->kind == KindFloppy && !MeasureFloppy(device) && toDisk) {
+    if (physical) CloseVolume(device);
+    return 0;
+  }
   uint8_t* buffer = static_cast<uint8_t*>(
       VirtualAlloc(nullptr, kChunkSectors * kSectorBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!buffer) {
@@ -104,15 +128,23 @@ int CopyDiskSectors(HWND mainWindow, bool toDisk, Volume* image, bool physical) 
 
   explorer.copyRunning = 1;
   StartProgress(CopyCaption(toDisk, physical));
+  // Every attempt, a retry included, is preceded by serving the window and a
+  // look at Cancel: a device that fails slowly must not hold the program.
+  int timeouts = 0;
   for (int32_t sector = 0; sector < count;) {
     char status[kTextChars];
     const int percent = FormatCopyStatus(status, sizeof status, sector, count);
     if (!UpdateProgress(percent, status)) break;
     if (chunk > count - sector) chunk = count - sector;
-    // A chunk that fails is tried again one sector smaller, and stays so.
-    while (chunk > 0 && !MoveChunk(from, to, sector, chunk, buffer)) --chunk;
-    if (chunk == 0) break;
-    sector += chunk;
+    if (MoveChunk(from, to, sector, chunk, buffer)) {
+      sector += chunk;
+      timeouts = 0;
+    } else if (from->timedOut || to->timedOut) {
+      // Less data would not make the device answer.
+      if (++timeouts == kTimeoutTries) break;
+    } else if (--chunk == 0) {
+      break;  // a chunk that fails is tried again one sector smaller, and stays so
+    }
   }
   if (physical) CloseVolume(device);
   EndProgress();
@@ -135,16 +167,28 @@ bool ChooseImageFile(HWND owner, char* path, bool toDisk) {
 }
 
 void RunImagingCommand(HWND mainWindow, bool toDisk, bool physical) {
+  // The menu greys the commands meanwhile; this also turns away one that
+  // reaches the window by another way.
+  if (explorer.copyRunning) return;
   char path[MAX_PATH] = "";
   if (!ChooseImageFile(mainWindow, path, toDisk)) return;
-  // Images made here have no header; one written to disk is detected, so
-  // that a header it has is skipped.
+  // Images made here have no header.
   Volume* image = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path),
-                             toDisk ? OpenReadOnly : OpenCreate | OpenNoDetect);
+                             toDisk ? OpenReadOnly | OpenNoDetect : OpenCreate | OpenNoDetect);
   if (!image) return;
+  // One written to disk is detected, so that a header it has is skipped and
+  // a file system is written from its start; but the image of a whole
+  // partitioned SCSI disk goes back whole, with its map and driver.
+  if (toDisk && !(ListedKind() == KindScsi && HoldsPartitionMap(image))) image->format = DetectFormat(image);
   HCURSOR previous = BeginWait();
-  CopyDiskSectors(mainWindow, toDisk, image, physical);
+  const int copied = CopyDiskSectors(mainWindow, toDisk, image, physical);
   CloseVolume(image);
   EndWait(previous);
+  if (toDisk && copied) {
+    // The disk being browsed is another now: the view starts again at its
+    // top, which Refresh lists from a freshly opened volume.
+    explorer.folderPath[0] = '\0';
+    UpdateTitle();
+  }
   PostMessageA(mainWindow, WM_COMMAND, ID_VIEW_REFRESH, 0);
 }

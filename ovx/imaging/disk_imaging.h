@@ -16,7 +16,8 @@ enum {
 
 // Commands 40000 (toDisk false, physical false), 40001 (false, true) and
 // 40002 (true, true): asks for the image file, opens it, copies, and posts
-// the Refresh command once the image had been opened.
+// the Refresh command once the image had been opened; after a copy onto the
+// disk the view goes back to the disk's top. Does nothing while a copy runs.
 void RunImagingCommand(HWND mainWindow, bool toDisk, bool physical);
 
 // The common Open dialog for the image file; its full path goes into path

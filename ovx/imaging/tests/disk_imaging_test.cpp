@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,8 +19,11 @@
 #include "disk_imaging.h"
 #include "explorer_fixture.h"
 #include "fake_aspi_layer.h"
+#include "fake_devices.h"
 #include "fake_floppy_drive.h"
+#include "file_list.h"
 #include "image_builders.h"
+#include "list_directory.h"
 #include "progress_dialog.h"
 #include "resource_ids.h"
 #include "source_tree.h"
@@ -239,6 +243,7 @@ class Imaging : public ExplorerWindow {
   }
   void TearDown() override {
     UseDriveRecorder(false);
+    standIn_.reset();
     RemoveFakeFloppyDrive();
     if (layer_.Reset) layer_.Reset(0, 0);
     ExplorerWindow::TearDown();
@@ -252,16 +257,46 @@ class Imaging : public ExplorerWindow {
     // Where the platform reports a removable A:, the table holds it after the SCSI devices.
     SourceTable& table = explorer.sourceTable;
     ASSERT_EQ(table.floppyEnd, table.sourceCount);
-    const char text[] = "Non-DOS floppy on A:";
-    table.sources = static_cast<char**>(
-        HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, table.sources, (table.sourceCount + 1) * sizeof(char*)));
-    table.sources[table.sourceCount] = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, sizeof text));
-    memcpy(table.sources[table.sourceCount], text, sizeof text);
-    table.floppyEnd = ++table.sourceCount;
+    AppendSource("Non-DOS floppy on A:");
+    table.floppyEnd = table.sourceCount;
     ASSERT_EQ(1, InsertSourceNode(table.sourceCount - 1));
     ASSERT_EQ(1, SelectSource(NodeAt(table.sourceCount - 1)));
     ASSERT_EQ(KindFloppy, explorer.currentVolume->kind);
     UseDriveRecorder(true);
+  }
+
+  // Lists a SCSI disk at adapter 0, target 1, served by stand-ins for the
+  // back-ends' SCSI commands: the seam below every SCSI interface, so that
+  // the case runs on every build.
+  void ListStandInScsi(const Bytes& disk) {
+    standIn_.reset(new FakeDevices);
+    standIn_->scsi = disk;
+    SourceTable& table = explorer.sourceTable;
+    ASSERT_EQ(table.scsiEnd, table.sourceCount) << "floppy drives or images listed before";
+    AppendSource("SCSI ctl:0 dev:1");
+    table.scsiEnd = table.floppyEnd = table.sourceCount;
+    ASSERT_EQ(1, InsertSourceNode(table.sourceCount - 1));
+    ASSERT_EQ(1, SelectSource(NodeAt(table.sourceCount - 1)));
+    ASSERT_EQ(KindScsi, explorer.currentVolume->kind);
+    standIn_->scsiCalls.clear();
+  }
+
+  static void AppendSource(const char* text) {
+    SourceTable& table = explorer.sourceTable;
+    table.sources = static_cast<char**>(
+        HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, table.sources, (table.sourceCount + 1) * sizeof(char*)));
+    table.sources[table.sourceCount] = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, strlen(text) + 1));
+    strcpy(table.sources[table.sourceCount], text);
+    ++table.sourceCount;
+  }
+
+  // The block counts of the stand-in SCSI device's reads.
+  std::vector<uint32_t> StandInReads() const {
+    std::vector<uint32_t> reads;
+    for (const ScsiCall& call : standIn_->scsiCalls) {
+      if (call.command == 'R') reads.push_back(call.blockCount);
+    }
+    return reads;
   }
 
   // Lists the SCSI device at target 1 of adapter 0, served from disk.
@@ -308,6 +343,7 @@ class Imaging : public ExplorerWindow {
   }
 
   ScratchDir dir_;
+  std::unique_ptr<FakeDevices> standIn_;
   FakeAspiLayer layer_ = {};
   std::string floppyPath_, scsiPath_;
   int mark_ = 0;
@@ -338,9 +374,10 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
   const Bytes disk = MakeFatVolume(Fat1440KFloppy());
   ASSERT_EQ(kFloppyBytes, disk.size());
   ListFloppy(disk);
-  // The copy waits for the dialog, so that the watcher surely sees it.
+  // The copy waits for the dialog, so that the watcher surely sees it. Read 0
+  // measures the disk, before the dialog comes up.
   onRead = [](size_t read) {
-    if (read == 0) AwaitProgressDialog();
+    if (read == 1) AwaitProgressDialog();
   };
   const std::string image = dir_.File("floppy copy.img");
   const Outcome outcome = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
@@ -350,14 +387,17 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
   EXPECT_TRUE(outcome.seen.progressUp);
   ExpectRestored(outcome);
   EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(image)));
-  // N is 2880: 320 chunks of nine sectors, each read once, nothing written to the drive.
-  ASSERT_EQ(320u, driveCalls.size());
+  // Sector 0 read alone measures the disk. N is 2880: 320 chunks of nine
+  // sectors, each read once, nothing written to the drive.
+  ASSERT_EQ(321u, driveCalls.size());
   EXPECT_EQ(0, DriveCalls(true));
-  for (size_t i = 0; i < driveCalls.size(); ++i) {
-    EXPECT_EQ(static_cast<int64_t>(i) * 9, driveCalls[i].firstSector);
+  EXPECT_EQ(0, driveCalls[0].firstSector);
+  EXPECT_EQ(512u, driveCalls[0].bytes);
+  for (size_t i = 1; i < driveCalls.size(); ++i) {
+    EXPECT_EQ(static_cast<int64_t>(i - 1) * 9, driveCalls[i].firstSector);
     EXPECT_EQ(9u * 512, driveCalls[i].bytes);
   }
-  EXPECT_EQ(Status(0, 2880, 0, 0), driveCalls.front().status);
+  EXPECT_EQ(Status(0, 2880, 0, 0), driveCalls[1].status);
   EXPECT_EQ(Status(2871, 2880, 1435, 99), driveCalls.back().status);
   EXPECT_EQ(Status(2871, 2880, 1435, 99), progress.statusText);
   for (const std::string& text : outcome.seen.texts) EXPECT_EQ(0u, text.find("Disk sector ")) << text;
@@ -367,16 +407,16 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
   Volume* listed = explorer.currentVolume;
   UseDriveRecorder(true);
   onRead = [](size_t read) {
-    if (read == 0) AwaitProgressDialog();
-    if (read == 3) PostMessageA(explorer.mainWindow, WM_COMMAND, ID_VIEW_REFRESH, 0);
-    if (read == 4) SetWindowTextA(explorer.mainWindow, "changed meanwhile");
+    if (read == 1) AwaitProgressDialog();
+    if (read == 4) PostMessageA(explorer.mainWindow, WM_COMMAND, ID_VIEW_REFRESH, 0);
+    if (read == 5) SetWindowTextA(explorer.mainWindow, "changed meanwhile");
   };
   const std::string logical = dir_.File("logical.ima");
   const Outcome second = RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, logical, "Reading logical disk to disk image");
   EXPECT_TRUE(second.seen.progressUp);
   ExpectRestored(second);
   EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(logical)));
-  ASSERT_EQ(320u, driveCalls.size());
+  ASSERT_EQ(321u, driveCalls.size());
   EXPECT_EQ(0, DriveCalls(true));
   for (const DriveCall& call : driveCalls) EXPECT_EQ(listed, call.currentVolume);
   EXPECT_EQ(listed, explorer.currentVolume);
@@ -460,6 +500,12 @@ TEST_F(Imaging, ImagesAreWrittenBackToFloppiesWithoutTheirHeader) {
   EXPECT_EQ(Sha256(body), Sha256(Slice(device, 0, 1600)));
   EXPECT_EQ(Sha256(Slice(floppy, 1600, 1280)), Sha256(Slice(device, 1600, 1280)));
   EXPECT_EQ(Sha256(headed), Sha256(ReadFileBytes(image)));
+
+  // A disk whose layout cannot be found, its first sector unreadable, is not
+  // written at all.
+  ListFloppy(floppy, 0);
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
+  EXPECT_EQ(0, fakeFloppy.writes);
 }
 
 TEST_F(Imaging, AFloppyReadErrorEndsTheCopy) {
@@ -519,18 +565,19 @@ TEST_F(Imaging, CancelEndsTheCopyBeforeTheNextChunk) {
   bool exists = false;
   EXPECT_EQ(0u, ReadFileBytes(image, &exists).size());
   EXPECT_TRUE(exists);
-  EXPECT_EQ(0u, driveCalls.size());
+  EXPECT_EQ(1u, driveCalls.size()) << "only the read that measures the disk";
 
-  // Cancel pressed during the 100th chunk: that chunk is finished, no other
-  // is begun. Slow reads let the dialog show its texts meanwhile.
+  // Cancel pressed during the 100th chunk (read 0 measured the disk): that
+  // chunk is finished, no other is begun. Slow reads let the dialog show its
+  // texts meanwhile.
   UseDriveRecorder(true);
   onRead = [](size_t read) {
     Sleep(4);
-    if (read == 99) SendDlgItemMessageA(AwaitProgressDialog(), IDCANCEL, BM_CLICK, 0, 0);
+    if (read == 100) SendDlgItemMessageA(AwaitProgressDialog(), IDCANCEL, BM_CLICK, 0, 0);
   };
   const Outcome middle = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
   ExpectRestored(middle);
-  EXPECT_EQ(100u, driveCalls.size());
+  EXPECT_EQ(101u, driveCalls.size());
   EXPECT_EQ(Sha256(Slice(disk, 0, 900)), Sha256(ReadFileBytes(image)));
   // Every text the dialog showed is one whole status text of this copy.
   EXPECT_FALSE(middle.seen.texts.empty());
@@ -546,11 +593,11 @@ TEST_F(Imaging, QuitRequestEndsTheCopyAndReachesTheMainLoop) {
   const Bytes disk = Pattern(kFloppyBytes, 11);
   ListFloppy(disk);
   onRead = [](size_t read) {
-    if (read == 5) PostQuitMessage(7);
+    if (read == 6) PostQuitMessage(7);
   };
   const std::string image = dir_.File("quit.img");
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
-  EXPECT_EQ(6u, driveCalls.size());
+  EXPECT_EQ(7u, driveCalls.size());
   EXPECT_EQ(Sha256(Slice(disk, 0, 54)), Sha256(ReadFileBytes(image)));
   MSG message;
   ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
@@ -588,4 +635,133 @@ TEST_F(Imaging, AWindowsDriveIsNotCopied) {
   const std::string drive = dir_.File("drive.img");
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, drive, "Reading logical disk to disk image"));
   EXPECT_EQ(0u, ReadFileBytes(drive).size());
+}
+
+// A device that does not answer is given the same chunk once more, then the
+// copy ends: a smaller chunk would only wait as long again. One missed
+// answer costs nothing but the wait.
+TEST_F(Imaging, ADeviceThatDoesNotAnswerIsNotAskedForLessAndLess) {
+  const Bytes disk = Pattern(256 * 512, 12);
+  ListStandInScsi(disk);
+  standIn_->scsiTimesOut = true;
+  const std::string image = dir_.File("silent.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ((std::vector<uint32_t>{64, 64}), StandInReads());
+  EXPECT_EQ(0u, ReadFileBytes(image).size());
+
+  standIn_->scsiTimesOut = false;
+  standIn_->scsiCalls.clear();
+  standIn_->onScsiTransfer = [this](const ScsiCall&) {
+    standIn_->scsiTimesOut = standIn_->ScsiCommands('R') == 3;
+  };
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_EQ((std::vector<uint32_t>{64, 64, 64, 64, 64}), StandInReads());
+  EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(image)));
+}
+
+// Between two attempts at a failing chunk the copy serves the main thread's
+// messages and looks at Cancel, as between two chunks.
+TEST_F(Imaging, FailedAttemptsServeTheWindowAndEndAtCancel) {
+  const Bytes disk = Pattern(64 * 512, 13);
+  ListStandInScsi(disk);
+  standIn_->reportedLastBlock = 1023;  // only the first 64 of 1,024 blocks can be read
+  const UINT kProbe = WM_APP + 78;
+  int failures = 0;
+  bool servedBetween = false;
+  standIn_->onScsiTransfer = [&](const ScsiCall& call) {
+    if (call.command != 'R' || call.firstBlock < 64) return;
+    ++failures;
+    MSG message;
+    if (failures == 1) PostThreadMessageA(GetCurrentThreadId(), kProbe, 0, 0);
+    if (failures == 2) servedBetween = !PeekMessageA(&message, reinterpret_cast<HWND>(-1), kProbe, kProbe, PM_NOREMOVE);
+    if (failures == 3) SendDlgItemMessageA(AwaitProgressDialog(), IDCANCEL, BM_CLICK, 0, 0);
+  };
+  const std::string image = dir_.File("cancelled.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  EXPECT_TRUE(servedBetween);
+  EXPECT_EQ(3, failures) << "the attempt under way at Cancel is the last";
+  EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(image)));
+}
+
+// The image of a partitioned SCSI disk, as "C&reate Image File From Physical
+// Disk" makes it, goes back whole, map and driver included; a floppy still
+// takes the file system alone.
+TEST_F(Imaging, AnImageOfAPartitionedDiskIsWrittenBackWhole) {
+  const Bytes hfs = MakeHfsVolume(800, "Part");
+  const Bytes partitioned = MakePartitionedDisk(96 + 1600, UsualPartitionMap(96, 1600), {{}, {}, hfs});
+  const std::string image = dir_.File("partitioned.img");
+  ASSERT_TRUE(WriteFileBytes(image, partitioned));
+  const Bytes original = Pattern(2048 * 512, 21);
+  ListStandInScsi(original);
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
+  EXPECT_EQ(Sha256(partitioned), Sha256(Slice(standIn_->scsi, 0, 1696)));
+  EXPECT_EQ(Sha256(Slice(original, 1696, 352)), Sha256(Slice(standIn_->scsi, 1696, 352)));
+
+  standIn_.reset();
+  ListFloppy(Pattern(kFloppyBytes, 22));
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk"));
+  EXPECT_EQ(Sha256(hfs), Sha256(Slice(ReadFileBytes(floppyPath_), 0, 1600)));
+}
+
+// After an image is written onto the disk being browsed, the view starts
+// again at the disk's top, and what it lists and reads comes from the new
+// disk: here an MS-DOS disk over a Macintosh one whose folder was open.
+TEST_F(Imaging, WritingTheBrowsedDiskListsItAfresh) {
+  const Bytes sampler = ReadFileBytes(SamplesDir() + "\\MacSampler.image");
+  ASSERT_EQ(819284u, sampler.size());
+  ListFloppy(Bytes(sampler.begin() + 84, sampler.end()));
+  const std::string topTitle = Title();
+  OpenListItem(RowOf("Sampler"));
+  OpenListItem(RowOf("Letters"));
+  ASSERT_EQ((std::vector<std::string>{"Old", "To Sam"}), RowTexts());
+  const std::string image = SamplesDir() + "\\MSDOS.IMA";
+  const Outcome outcome = RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk");
+  ASSERT_TRUE(outcome.refreshPosted);
+  SendMessageA(explorer.mainWindow, WM_COMMAND, ID_VIEW_REFRESH, 0);
+  EXPECT_EQ(topTitle, Title());
+  EXPECT_EQ((std::vector<std::string>{"GAMES", "README.TXT"}), RowTexts());
+  const int row = RowOf("README.TXT");
+  ASSERT_LE(0, row);
+  const DirEntry& entry = explorer.entries[GetRowEntryIndex(row)];
+  Bytes data(EntryDataBufferBytes(explorer.currentVolume, &entry) + 512);
+  const uint32_t length = ReadEntryData(explorer.currentVolume, data.data(), &entry);
+  EXPECT_EQ("GAMES ON THIS DISK\r\nARCADE\\PONG.EXE\r\n",
+            std::string(data.begin(), data.begin() + std::min<size_t>(length, data.size())));
+}
+
+// The three commands are offered only while no copy runs: a second one
+// chosen while a copy pumps its messages would leave the first one's dialog
+// up for good.
+TEST_F(Imaging, ImagingCommandsAreGreyedAndRefusedWhileACopyRuns) {
+  ListFloppy(Pattern(kFloppyBytes, 23));
+  HMENU file = GetSubMenu(GetMenu(explorer.mainWindow), 0);
+  const UINT commands[] = {ID_FILE_IMAGE_FROM_LOGICAL, ID_FILE_IMAGE_FROM_PHYSICAL, ID_FILE_IMAGE_TO_PHYSICAL};
+  std::vector<bool> greyed;
+  std::atomic<int> nestedDialogs{0};
+  std::atomic<bool> stop{false};
+  std::thread watcher([&] {
+    while (!stop) {
+      HWND dialog = FindWindowA("#32770", kWriteTitle);
+      if (dialog && IsWindowVisible(dialog)) {
+        ++nestedDialogs;
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        Sleep(200);
+      }
+      Sleep(5);
+    }
+  });
+  onRead = [&](size_t read) {
+    if (read != 2) return;
+    SendMessageA(explorer.mainWindow, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    for (UINT id : commands) greyed.push_back((GetMenuState(file, id, MF_BYCOMMAND) & MF_GRAYED) != 0);
+    SendMessageA(explorer.mainWindow, WM_COMMAND, ID_FILE_IMAGE_TO_PHYSICAL, 0);
+  };
+  const std::string image = dir_.File("busy.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
+  stop = true;
+  watcher.join();
+  EXPECT_EQ((std::vector<bool>{true, true, true}), greyed);
+  EXPECT_EQ(0, nestedDialogs.load());
+  SendMessageA(explorer.mainWindow, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+  for (UINT id : commands) EXPECT_EQ(0u, GetMenuState(file, id, MF_BYCOMMAND) & MF_GRAYED) << id;
 }

@@ -103,10 +103,8 @@ int ScsiTransfer(Volume* volume, uintptr_t write) {
   return ok;
 }
 
-}  // namespace
-
-int TransferSectors(Volume* volume, uintptr_t write) {
-  if (!volume) return 0;
+// TransferSectors without the time-out record.
+int RouteTransfer(Volume* volume, uintptr_t write) {
   if (write && volume->readOnly) return 0;
   const bool floppy9x = volume->kind == KindFloppy && !volume->isNT;
   if ((volume->track || volume->head) && !floppy9x) {
@@ -126,6 +124,16 @@ int TransferSectors(Volume* volume, uintptr_t write) {
     default:
       return 0;
   }
+}
+
+}  // namespace
+
+int TransferSectors(Volume* volume, uintptr_t write) {
+  if (!volume) return 0;
+  deviceTimedOut = 0;
+  const int moved = RouteTransfer(volume, write);
+  volume->timedOut = !moved && deviceTimedOut;
+  return moved;
 }
 
 int ScsiBlockLengthUsable(uint32_t blockLength) {

@@ -12,7 +12,8 @@ enum { kMaxScsiBlockLength = 65536 };
 // Reads (write 0) or writes (write non-zero) sectorCount sectors from
 // startSector between buffer and the medium. Non-zero on success; 0 when the
 // volume is read-only and write is set, the kind has no sectors (logical
-// drives), or the back-end fails. The request fields are consumed.
+// drives), or the back-end fails. The request fields are consumed; the
+// volume's timedOut tells whether a failure was the device not answering in time.
 int TransferSectors(Volume* volume, uintptr_t write);
 
 // Sets the whole request (head and track 0) and reads count sectors from

@@ -95,6 +95,10 @@ struct Volume {
   // sibling or a parent folder starts from the folder they share, not the top.
   uint32_t hfsPathIds[MAX_PATH / 2];
   int32_t hfsPathLevels;
+
+  // Set by every TransferSectors: it failed because the device did not
+  // answer in time (deviceTimedOut), not because it answered with an error.
+  int32_t timedOut;
 };
 
 // Opens a source of the given kind (source as the VolumeKind table says) and,

@@ -66,15 +66,15 @@ int SendScsiCommand(int hostAdapter, int target, const ScsiCommand& command, boo
   if (!devicePlatform.SendASPI32Command || hostAdapter < 0 || hostAdapter > 0xFF || target < 0 || target > 0xFF) {
     return 0;
   }
-  // The data goes through room that follows the request block in one heap
-  // block, never the caller's buffer: a layer that completes a command after
-  // it was given up writes into that room, and the block is then kept.
+  // The data goes through room in one block with the request, never the
+  // caller's buffer: a layer that completes a command after it was given up
+  // writes into that room, and the block is then kept.
   if (command.dataLength > kMaxTransferBytes) return 0;
-  BYTE* block = static_cast<BYTE*>(
-      HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SRB_ExecSCSICmd) + command.dataLength));
+  BYTE* data = nullptr;
+  BYTE* block = AllocateCommandBlock(sizeof(SRB_ExecSCSICmd), command.dataLength, &data);
   if (!block) return 0;
   SRB_ExecSCSICmd* request = reinterpret_cast<SRB_ExecSCSICmd*>(block);
-  BYTE* data = block + sizeof(SRB_ExecSCSICmd);
+  memset(request, 0, sizeof *request);
   if (command.flags == SRB_DIR_OUT && command.dataLength) memcpy(data, command.data, command.dataLength);
   request->SRB_Cmd = SC_EXEC_SCSI_CMD;
   request->SRB_HaId = static_cast<BYTE>(hostAdapter);
@@ -87,11 +87,13 @@ int SendScsiCommand(int hostAdapter, int target, const ScsiCommand& command, boo
   request->SRB_CDBLen = command.cdbLength;
   memcpy(request->CDBByte, command.cdb, command.cdbLength);
   devicePlatform.SendASPI32Command(request);  // the status field tells the outcome
-  const bool finished = AwaitStatus(&request->SRB_Status, aspiWaitLimitMs, sleepBetweenLooks) || AbortCommand(request);
+  const bool answered = AwaitStatus(&request->SRB_Status, aspiWaitLimitMs, sleepBetweenLooks);
+  if (!answered) deviceTimedOut = 1;
+  const bool finished = answered || AbortCommand(request);
   const int completed = finished && request->SRB_Status == SS_COMP;
   if (completed && command.flags == SRB_DIR_IN && command.dataLength) memcpy(command.data, data, command.dataLength);
   // A command the layer still holds keeps its block, and its data room, for good.
-  if (finished) HeapFree(GetProcessHeap(), 0, block);
+  if (finished) ReleaseCommandBlock(block);
   return completed;
 }
 

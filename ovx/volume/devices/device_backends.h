@@ -5,6 +5,7 @@
 // floppy_absent.cpp where those 32-bit interfaces are missing; the portable
 // code reaches them only through deviceBackends, which tests point at fakes.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct Volume;
@@ -16,6 +17,12 @@ extern uint16_t aspiAdapterCount;
 // CD-ROM spinning up takes seconds; a layer that never answers must not hang
 // the program.
 extern uint32_t aspiWaitLimitMs;
+
+// Set by a back-end when a device did not answer within its time limit and
+// the command was given up, as against answering with an error: trying again
+// with less data would only wait as long again. TransferSectors clears it
+// before each transfer and keeps the outcome in the Volume's timedOut.
+extern int32_t deviceTimedOut;
 
 // Loads the ASPI layer and sets aspiAdapterCount. Returns 1 when ASPI is usable, else 0.
 int LoadAspi();
@@ -35,6 +42,21 @@ int FloppyTransferVwin32(Volume* volume, uintptr_t write);
 // Windows NT floppy: moves the volume's request through the raw drive device.
 // Non-zero on success; leaves sectorCount 0.
 int FloppyTransferNT(Volume* volume, uintptr_t write);
+
+// The Windows 9x BIOS disk service's answer to function 2 or 3 (read or
+// write sectors), from the registers VWIN32 hands back: 1 when all count
+// sectors moved, that is carry clear and AL equal to count; else 0. A BIOS
+// that stops at a bad sector sets carry and leaves in AL the sectors it
+// moved before it.
+int BiosTransferComplete(uint32_t eax, uint32_t flags, int32_t count);
+
+// A device command's record and its data room in one block: the record at
+// the block's start, the data from the next page boundary on, since an
+// adapter may require its data aligned as strictly as a page. Returns the
+// block and sets *data; null when memory runs out or the sizes overflow.
+uint8_t* AllocateCommandBlock(size_t recordBytes, size_t dataBytes, uint8_t** data);
+// Releases a block from AllocateCommandBlock; null is ignored.
+void ReleaseCommandBlock(uint8_t* block);
 
 // The back-end calls the portable code makes. Each field is named after the
 // function it holds by default; tests install fakes and restore the table.

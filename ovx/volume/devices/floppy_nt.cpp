@@ -27,9 +27,9 @@ bool Control(HANDLE device, DWORD code, void* out = nullptr, DWORD outBytes = 0)
 // Opens the drive's device at its first use, with critical-error boxes
 // suppressed (no disk is no reason to ask the user), then takes the lock and
 // reads the geometry. The lock is asked for once: when it fails, that
-// transfer fails and later ones go on without it. A geometry that could not
-// be read is asked for again at the next transfer, so a disk put in after a
-// try on an empty drive is measured.
+// transfer fails and later ones go on without it. The geometry is read
+// before every transfer that follows a dismount (and until it can be read),
+// since the disk may have been changed in between.
 bool PrepareDrive(NtFloppyDrive& drive, int unit) {
   if (drive.geometryRead) return true;
   const UINT previousMode = devicePlatform.SetErrorMode(SEM_FAILCRITICALERRORS);
@@ -101,6 +101,7 @@ int FloppyTransferNT(Volume* volume, uintptr_t write) {
     VirtualFree(page, 0, MEM_RELEASE);
     Control(drive.device, FSCTL_DISMOUNT_VOLUME);
     Control(drive.device, FSCTL_UNLOCK_VOLUME);
+    drive.geometryRead = 0;
     if (moved) return 1;
   }
   return 0;

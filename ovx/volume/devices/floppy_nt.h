@@ -1,6 +1,6 @@
 // Windows NT floppy drives through the raw drive devices "\\.\A:" and
-// "\\.\B:": each opened at its first transfer, locked and its geometry read
-// once, then kept open for the rest of the run.
+// "\\.\B:": each opened and locked at its first transfer, then kept open for
+// the rest of the run; the disk's geometry is read again after each dismount.
 #pragma once
 #ifdef _WIN32
 #include <cstdint>
@@ -13,7 +13,7 @@ struct NtFloppyDrive {
   HANDLE device;          // null until the first transfer opens it
   int32_t lockTried;      // the lock is asked for once, after the device opened
   int32_t locked;         // the lock taken when the device was opened
-  int32_t geometryRead;   // geometry holds the drive's answer
+  int32_t geometryRead;   // geometry holds the drive's answer for the disk now in it
   DISK_GEOMETRY geometry;
 };
 

@@ -56,8 +56,7 @@ int FloppyTransferVwin32(Volume* volume, uintptr_t write) {
     const BOOL called = devicePlatform.DeviceIoControl(device, VWIN32_DIOC_DOS_INT13, &registers, sizeof registers,
                                                        &registers, sizeof registers, &returned, nullptr);
     devicePlatform.CloseHandle(device);
-    // AL comes back with the number of sectors moved.
-    if (called && (registers.reg_EAX & 0xFF) != 0) return 1;
+    if (called && BiosTransferComplete(registers.reg_EAX, registers.reg_Flags, count)) return 1;
   }
   return 0;
 }

@@ -28,6 +28,7 @@ struct FakeLayer {
   HMODULE module = nullptr;
   FakeAspiResetFunction Reset = nullptr;
   FakeAspiAddDeviceFunction AddDevice = nullptr;
+  FakeAspiSetAlignmentMaskFunction SetAlignmentMask = nullptr;
   FakeAspiRequestCountFunction RequestCount = nullptr;
   FakeAspiGetRequestFunction GetRequest = nullptr;
 };
@@ -43,6 +44,7 @@ FakeLayer LoadFakeLayer() {
   if (!layer.module || !GetProcAddress(layer.module, "FakeAspiMarker")) return FakeLayer();
   layer.Reset = Export<FakeAspiResetFunction>(layer.module, "FakeAspiReset");
   layer.AddDevice = Export<FakeAspiAddDeviceFunction>(layer.module, "FakeAspiAddDevice");
+  layer.SetAlignmentMask = Export<FakeAspiSetAlignmentMaskFunction>(layer.module, "FakeAspiSetAlignmentMask");
   layer.RequestCount = Export<FakeAspiRequestCountFunction>(layer.module, "FakeAspiRequestCount");
   layer.GetRequest = Export<FakeAspiGetRequestFunction>(layer.module, "FakeAspiGetRequest");
   return layer;
@@ -98,15 +100,18 @@ class AspiTest : public ::testing::Test {
     return requests;
   }
   // The bytes of the execute-command blocks received since the last call.
-  // Every command's data goes through room right after its own block, never
-  // the caller's buffer; that pointer is checked here and given as 0.
+  // Every command's data goes through room that follows its own block from
+  // the next page boundary on, never the caller's buffer; that pointer is
+  // checked here and given as 0.
   std::vector<Bytes> NewBlocks() {
     std::vector<Bytes> blocks;
     std::vector<FakeAspiRequest> requests = Requests();
     for (size_t i = seen_; i < requests.size(); ++i) {
       blocks.emplace_back(requests[i].bytes, requests[i].bytes + requests[i].size);
       if (requests[i].size != 80) continue;
-      EXPECT_EQ(requests[i].address + 80, ReadLE32(requests[i].bytes + 16)) << "request " << i;
+      const uint32_t data = ReadLE32(requests[i].bytes + 16);
+      EXPECT_EQ(0u, data % 4096) << "request " << i;
+      EXPECT_TRUE(data >= requests[i].address + 80 && data < requests[i].address + 80 + 4096) << "request " << i;
       PutLE32(blocks.back(), 16, 0);
     }
     seen_ = requests.size();
@@ -269,6 +274,23 @@ TEST_F(AspiTest, ReadAndWriteChooseTheirFormByAddressCountAndBlockLength) {
   EXPECT_EQ(0, AspiRead(0, 1, 65990, 20, data.data(), 512));
   EXPECT_EQ(Bytes(20 * 512, 0), Bytes(data.begin(), data.begin() + 20 * 512));
   EXPECT_EQ(0xEE, data[20 * 512]);
+}
+
+// An adapter whose alignment mask asks for page-aligned data still reads
+// and writes: the data room starts on a page boundary, whatever the heap does.
+TEST_F(AspiTest, AdaptersThatNeedPageAlignedDataAreServed) {
+  const std::string path = AddDevice(0, 2, FakeAspiDisk, MakeNumberedSectors(64));
+  ASSERT_EQ(1, layer_.SetAlignmentMask(0, 2, 0xFFF));
+  ASSERT_EQ(1, LoadAspi());
+  for (uint32_t blocks : {1u, 9u, 64u}) {
+    Bytes data(blocks * 512);
+    ASSERT_NE(0, AspiRead(0, 2, 0, blocks, data.data(), 512)) << blocks;
+    EXPECT_EQ(blocks - 1, SectorNumberAt(data.data() + (blocks - 1) * 512));
+  }
+  const Bytes written(3 * 512, 0x6D);
+  ASSERT_NE(0, AspiWrite(0, 2, 5, 3, written.data(), 512));
+  const Bytes image = ReadFileBytes(path);
+  EXPECT_EQ(written, Bytes(image.begin() + 5 * 512, image.begin() + 8 * 512));
 }
 
 TEST_F(AspiTest, AddressesFrom2097152TakeTheTenByteForm) {
@@ -470,8 +492,10 @@ TEST_F(AspiTest, CommandsThatNeverCompleteFailAfterTheWaitLimit) {
   uint8_t inquiry[32];
   EXPECT_EQ(0, AspiInquiry(0, 6, inquiry, sizeof inquiry));  // the path that sleeps between looks
   Bytes data(512, 0xEE);
+  deviceTimedOut = 0;
   EXPECT_EQ(0, AspiRead(0, 6, 2, 1, data.data(), 512));  // the path that does not
   EXPECT_EQ(Bytes(512, 0), data);
+  EXPECT_EQ(1, deviceTimedOut) << "a command given up is a time-out, not an error";
 
   // Each command was followed by an abort naming its block.
   std::vector<FakeAspiRequest> requests = Requests();

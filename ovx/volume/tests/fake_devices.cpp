@@ -21,6 +21,7 @@ int FakeFloppy(Volume* volume, uintptr_t write, bool nt) {
   }
   if (count <= 0) return 0;
   if (!nt && volume->startSector + count > fake.floppySectorsPerTrack) return 0;  // crosses a track
+  if (!nt && volume->head >= fake.floppySides) return 0;
   const int64_t linear = static_cast<int64_t>(volume->partitionStart) + volume->startSector +
                          (static_cast<int64_t>(volume->track) * fake.floppySides + volume->head) *
                              fake.floppySectorsPerTrack;
@@ -69,20 +70,28 @@ bool ScsiRange(uint32_t first, uint32_t count, uint32_t blockLength, uint64_t* o
   return blockLength == current->scsiBlockLength && *offset + *bytes <= current->scsi.size();
 }
 
+// Records a read or write and runs the test's hook. False when it goes unanswered.
+bool Answered(const ScsiCall& call) {
+  current->scsiCalls.push_back(call);
+  if (current->onScsiTransfer) current->onScsiTransfer(call);
+  if (!current->scsiTimesOut) return true;
+  deviceTimedOut = 1;
+  return false;
+}
+
 int FakeAspiRead(int hostAdapter, int target, uint32_t first, uint32_t count, uint8_t* buffer,
                  uint32_t blockLength) {
-  current->scsiCalls.push_back({'R', hostAdapter, target, first, count, blockLength});
-  uint64_t offset, bytes;
-  bool inside = ScsiRange(first, count, blockLength, &offset, &bytes);
   memset(buffer, 0, static_cast<size_t>(count) * blockLength);
-  if (!inside) return 0;
+  if (!Answered({'R', hostAdapter, target, first, count, blockLength})) return 0;
+  uint64_t offset, bytes;
+  if (!ScsiRange(first, count, blockLength, &offset, &bytes)) return 0;
   memcpy(buffer, current->scsi.data() + offset, bytes);
   return 1;
 }
 
 int FakeAspiWrite(int hostAdapter, int target, uint32_t first, uint32_t count, const uint8_t* buffer,
                   uint32_t blockLength) {
-  current->scsiCalls.push_back({'W', hostAdapter, target, first, count, blockLength});
+  if (!Answered({'W', hostAdapter, target, first, count, blockLength})) return 0;
   uint64_t offset, bytes;
   if (!ScsiRange(first, count, blockLength, &offset, &bytes)) return 0;
   memcpy(current->scsi.data() + offset, buffer, bytes);

@@ -3,6 +3,7 @@
 // in-memory medium and record every command they receive.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "device_backends.h"
@@ -27,7 +28,8 @@ class FakeDevices {
   FakeDevices& operator=(const FakeDevices&) = delete;
 
   // Floppy: the medium, laid out with this physical geometry. A BIOS request
-  // (Windows 9x) must stay within one track, as on the real service.
+  // (Windows 9x) must stay within one track and name a side the disk has, as
+  // on the real service.
   std::vector<uint8_t> floppy;
   int floppySectorsPerTrack = 18;
   int floppySides = 2;
@@ -42,7 +44,10 @@ class FakeDevices {
   uint32_t reportedLastBlock = 0;    // 0: the medium's own last block
   uint32_t reportedBlockLength = 0;  // 0: scsiBlockLength
   bool reportsBlockLength0 = false;  // READ CAPACITY answers a block length of 0
+  bool scsiTimesOut = false;         // reads and writes go unanswered: they fail as timed out
   std::vector<ScsiCall> scsiCalls;
+  // Runs at every SCSI read and write, once it is recorded and before it is answered.
+  std::function<void(const ScsiCall&)> onScsiTransfer;
   int ScsiCommands(char command) const;
 
  private:

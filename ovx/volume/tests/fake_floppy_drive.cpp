@@ -84,7 +84,7 @@ BOOL WINAPI CloseDrive(HANDLE handle) {
   return platform.CloseHandle(handle);
 }
 
-// The NT back-end keeps the drive open and its geometry for the whole run.
+// The NT back-end keeps the drive open for the whole run.
 void ForgetDriveA() {
   if (ntFloppyDrives[0].device) CloseDrive(ntFloppyDrives[0].device);
   memset(&ntFloppyDrives[0], 0, sizeof ntFloppyDrives[0]);

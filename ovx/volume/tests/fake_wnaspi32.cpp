@@ -15,6 +15,7 @@ struct Device {
   char imagePath[MAX_PATH];
   int64_t badBlock;    // a read or write that reaches it fails; -1: none
   uint32_t maxBlocks;  // longer reads and writes fail; 0: no limit
+  uint32_t alignmentMask;  // data addresses with any of these bits set are refused
   mutable HANDLE file;  // the image, opened at the first command that needs it; null until then
 };
 
@@ -134,6 +135,7 @@ BYTE ReadOrWrite(const Device& device, SRB_ExecSCSICmd* request, bool write, boo
     request->SRB_TargStat = kCheckCondition;
     return SS_ERR;
   }
+  if (reinterpret_cast<uintptr_t>(request->SRB_BufPointer) & device.alignmentMask) return SS_ERR;
   const BYTE direction = write ? SRB_DIR_OUT : SRB_DIR_IN;
   if (request->SRB_CDBLen != (tenBytes ? 10 : 6) || (request->SRB_Flags & (SRB_DIR_IN | SRB_DIR_OUT)) != direction ||
       static_cast<uint64_t>(count) * blockLength != request->SRB_BufLen) {
@@ -250,6 +252,7 @@ int __cdecl FakeAspiAddDevice(int hostAdapter, int target, int kind, const char*
   strcpy(device.imagePath, imagePath);
   device.badBlock = -1;
   device.maxBlocks = 0;
+  device.alignmentMask = 0;
   device.file = nullptr;
   return 1;
 }
@@ -259,6 +262,16 @@ int __cdecl FakeAspiSetFaults(int hostAdapter, int target, int64_t badBlock, uin
     if (devices[i].hostAdapter == hostAdapter && devices[i].target == target) {
       devices[i].badBlock = badBlock;
       devices[i].maxBlocks = maxBlocks;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int __cdecl FakeAspiSetAlignmentMask(int hostAdapter, int target, uint32_t mask) {
+  for (int i = 0; i < deviceCount; ++i) {
+    if (devices[i].hostAdapter == hostAdapter && devices[i].target == target) {
+      devices[i].alignmentMask = mask;
       return 1;
     }
   }

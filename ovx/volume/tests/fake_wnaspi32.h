@@ -35,6 +35,10 @@ typedef int(__cdecl* FakeAspiAddDeviceFunction)(int hostAdapter, int target, int
 // reaches badBlock (-1: none) or moves more than maxBlocks (0: any number).
 // Returns 1; 0 when there is no such device.
 typedef int(__cdecl* FakeAspiSetFaultsFunction)(int hostAdapter, int target, int64_t badBlock, uint32_t maxBlocks);
+// Makes the device at (hostAdapter, target) refuse, as an adapter with that
+// alignment mask does, every read or write whose data address has any of the
+// mask's bits set (0: any address). Returns 1; 0 when there is no such device.
+typedef int(__cdecl* FakeAspiSetAlignmentMaskFunction)(int hostAdapter, int target, uint32_t mask);
 typedef int(__cdecl* FakeAspiRequestCountFunction)();
 // Copies request index into *request. Returns 1; 0 for an index not logged.
 typedef int(__cdecl* FakeAspiGetRequestFunction)(int index, FakeAspiRequest* request);

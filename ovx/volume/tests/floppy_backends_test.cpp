@@ -44,6 +44,7 @@ struct FakeDrive {
   MEDIA_TYPE mediaType = F3_1Pt44_512;
   int failingCalls = 0;        // the next this many BIOS calls, reads or writes fail
   bool biosMovesNothing = false;  // BIOS calls succeed but report AL 0
+  int biosStopsAfter = -1;        // BIOS calls move this many sectors, then stop with carry set
   bool lockFails = false, geometryFails = false, openFails = false, seekFails = false;
   uint64_t position = 0;
   UINT errorMode = SEM_NOOPENFILEERRORBOX;
@@ -103,10 +104,18 @@ BOOL Bios(void* in, DWORD inBytes, void* out, DWORD outBytes) {
     record[12] = 0;  // AL 0: nothing moved
     return TRUE;
   }
+  // A bad sector part-way: the sectors before it move, AL counts them, AH
+  // says "sector not found" and carry is set.
+  const int moved = drive->biosStopsAfter >= 0 && drive->biosStopsAfter < count ? drive->biosStopsAfter : count;
   if (function == 3) {
-    memcpy(drive->medium.data() + linear * 512, memory, bytes);
+    memcpy(drive->medium.data() + linear * 512, memory, static_cast<size_t>(moved) * 512);
   } else {
-    memcpy(memory, drive->medium.data() + linear * 512, bytes);
+    memcpy(memory, drive->medium.data() + linear * 512, static_cast<size_t>(moved) * 512);
+  }
+  if (moved < count) {
+    record[12] = static_cast<uint8_t>(moved);
+    record[13] = 0x04;
+    record[24] |= 1;
   }
   return TRUE;
 }
@@ -305,6 +314,23 @@ TEST_F(FloppyBackendTest, BiosCallsAreTriedThreeTimes) {
   EXPECT_EQ(0, FloppyTransferVwin32(volume, 0));
   EXPECT_EQ(three, TakeCalls());
 
+  // A BIOS that stops at the fifth of nine sectors moves four and sets
+  // carry: no attempt succeeds, though each moved something.
+  drive_.biosMovesNothing = false;
+  Bytes nine(9 * 512, 0xEE);
+  SetRequest(volume, 0, 0, 0, 9, nine.data());
+  drive_.biosStopsAfter = 4;
+  EXPECT_EQ(0, FloppyTransferVwin32(volume, 0));
+  EXPECT_EQ(0, volume->sectorCount);
+  EXPECT_EQ(three, TakeCalls());
+  EXPECT_EQ(3u, SectorNumberAt(nine.data() + 3 * 512));
+  EXPECT_EQ(0xEEu, nine[4 * 512]);
+  // Through the track loop, the copy's nine-sector chunk of a 720 KB disk fails as a whole.
+  volume->sizeKB = 720;
+  drive_.sectorsPerTrack = 9;
+  EXPECT_EQ(0, ReadSectors(volume, 9, 9, nine.data()));
+  drive_.biosStopsAfter = -1;
+
   // A device that does not open counts as a failed attempt.
   drive_.openFails = true;
   SetRequest(volume, 0, 0, 3, 1, data.data());
@@ -367,7 +393,7 @@ TEST_F(FloppyBackendTest, OnlyThe32BitBuildCallsTheBiosService) {
   CloseVolume(volume);
 }
 
-TEST_F(FloppyBackendTest, NtDriveIsOpenedLockedAndMeasuredOnceThenDismountedAfterEveryTransfer) {
+TEST_F(FloppyBackendTest, NtDriveIsOpenedAndLockedOnceAndMeasuredAgainAfterEveryDismount) {
   Bytes data(2 * 512);
   Volume* volume = Floppy(0, true, 0, 0, 5, 2, data.data());
   volume->partitionStart = 3;
@@ -380,12 +406,29 @@ TEST_F(FloppyBackendTest, NtDriveIsOpenedLockedAndMeasuredOnceThenDismountedAfte
                    "error mode 1", "read 1024", "error mode 8000", "dismount", "unlock"}),
             TakeCalls());
 
-  // Later transfers keep the handle: no open, lock or geometry.
+  // Later transfers keep the handle: no open or lock. The geometry is asked
+  // for again, since the disk may have been changed since the dismount.
   Bytes written(512, 0x4E);
   SetRequest(volume, 0, 0, 100, 1, written.data());
   ASSERT_NE(0, FloppyTransferNT(volume, 1));
   EXPECT_EQ(written, Bytes(drive_.medium.begin() + 103 * 512, drive_.medium.begin() + 104 * 512));
-  EXPECT_EQ((Calls{"seek 52736", "error mode 1", "write 512", "error mode 8000", "dismount", "unlock"}), TakeCalls());
+  EXPECT_EQ((Calls{"error mode 1", "geometry 24", "error mode 8000", "seek 52736", "error mode 1", "write 512",
+                   "error mode 8000", "dismount", "unlock"}),
+            TakeCalls());
+
+  // A 720 KB disk put into drive A: after that, then a 1.44 MB one again:
+  // each is measured at the next transfer, on the same volume as on a new one.
+  drive_.mediaType = F3_720_512;
+  SetRequest(volume, 0, 0, 0, 1, data.data());
+  ASSERT_NE(0, FloppyTransferNT(volume, 0));
+  EXPECT_EQ(720, volume->sizeKB);
+  drive_.mediaType = F3_1Pt44_512;
+  Volume* fresh = Floppy(0, true, 0, 0, 0, 1, data.data());
+  volume->sizeKB = 720;
+  ASSERT_NE(0, FloppyTransferNT(fresh, 0));
+  EXPECT_EQ(1440, fresh->sizeKB);
+  CloseVolume(fresh);
+  TakeCalls();
 
   // Drive B: has its own device, and a 720 KB disk sets sizeKB 720 at its first transfer.
   drive_.mediaType = F3_720_512;
@@ -449,28 +492,36 @@ TEST_F(FloppyBackendTest, NtTransfersAreTriedThreeTimesAndMustMoveEverySector) {
   EXPECT_EQ(6u, SectorNumberAt(data.data()));
   Calls calls = TakeCalls();
   const Calls attempt = {"seek 3072", "error mode 1", "read 1024", "error mode 8000", "dismount", "unlock"};
+  // Each attempt after a dismount measures the disk again.
+  const Calls measure = {"error mode 1", "geometry 24", "error mode 8000"};
   Calls expected(calls.begin(), calls.begin() + 5);  // open, lock and geometry first
-  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), attempt.begin(), attempt.end());
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) expected.insert(expected.end(), measure.begin(), measure.end());
+    expected.insert(expected.end(), attempt.begin(), attempt.end());
+  }
   EXPECT_EQ(expected, calls);
 
   SetRequest(volume, 0, 0, 6, 2, data.data());
   drive_.failingCalls = 3;
   EXPECT_EQ(0, FloppyTransferNT(volume, 0));
   EXPECT_EQ(0, volume->sectorCount);
-  EXPECT_EQ(18u, TakeCalls().size());
+  EXPECT_EQ(27u, TakeCalls().size());
 
   // The last sector and one past the end: the drive moves 512 of 1,024 bytes.
   SetRequest(volume, 0, 0, 2879, 2, data.data());
   EXPECT_EQ(0, FloppyTransferNT(volume, 0));
   EXPECT_EQ(2879u, SectorNumberAt(data.data()));
-  EXPECT_EQ(18u, TakeCalls().size());
+  EXPECT_EQ(27u, TakeCalls().size());
 
   // A device that cannot be positioned is neither read nor written.
   drive_.seekFails = true;
   SetRequest(volume, 0, 0, 6, 1, data.data());
   EXPECT_EQ(0, FloppyTransferNT(volume, 1));
   Calls unplaced;
-  for (int i = 0; i < 3; ++i) unplaced.insert(unplaced.end(), {"seek 3072", "dismount", "unlock"});
+  for (int i = 0; i < 3; ++i) {
+    unplaced.insert(unplaced.end(), measure.begin(), measure.end());
+    unplaced.insert(unplaced.end(), {"seek 3072", "dismount", "unlock"});
+  }
   EXPECT_EQ(unplaced, TakeCalls());
   drive_.seekFails = false;
 

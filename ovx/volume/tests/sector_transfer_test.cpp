@@ -321,6 +321,31 @@ TEST(TransferSectors, ScsiBlocksOf512BytesAreSectors) {
   CloseVolume(volume);
 }
 
+// A caller tells a device that did not answer from one that answered with an
+// error, for each transfer on its own, whatever the block length.
+TEST(TransferSectors, EachTransferTellsWhetherItFailedForWantOfAnAnswer) {
+  FakeDevices devices;
+  for (uint32_t blockLength : {512u, 2048u}) {
+    devices.scsiBlockLength = blockLength;
+    devices.scsi = MakeNumberedSectors(64);
+    Volume* volume = OpenDevice(KindScsi);
+    ASSERT_NE(nullptr, volume);
+    Bytes data(4 * 512);
+    devices.scsiTimesOut = true;
+    EXPECT_EQ(0, Transfer(volume, 0, 4, data.data(), false));
+    EXPECT_EQ(1, volume->timedOut) << blockLength;
+    devices.scsiTimesOut = false;
+    EXPECT_EQ(0, Transfer(volume, 100, 4, data.data(), false));  // past the end: an error
+    EXPECT_EQ(0, volume->timedOut) << blockLength;
+    devices.scsiTimesOut = true;
+    EXPECT_EQ(0, Transfer(volume, 0, 4, data.data(), false));
+    devices.scsiTimesOut = false;
+    EXPECT_NE(0, Transfer(volume, 0, 4, data.data(), false));
+    EXPECT_EQ(0, volume->timedOut) << blockLength;
+    CloseVolume(volume);
+  }
+}
+
 class LargeBlockTest : public ::testing::Test {
  protected:
   void SetUp() override {
