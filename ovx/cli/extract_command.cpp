@@ -13,6 +13,7 @@
 #include "list_directory.h"
 #include "mac_file.h"
 #include "ovxcli_run.h"
+#include "volume_formats.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ void WriteOtherFile(Extraction* x, const std::string& folder, const std::string&
   if (room != 0 && !data.Allocate(room)) return Fail(x, path, "out of memory");
   uint32_t length = room != 0 ? ReadEntryData(x->volume, data.data(), &entry) : 0;
   // Atari directories count whole sectors: what the chain holds is the file.
-  const bool atari = x->volume->format == FormatAtariDos || x->volume->format == FormatMyDos;
+  const bool atari = FormatRow(x->volume->format).dataLength != nullptr;
   const bool whole = atari || length >= entry.size;
   if (!atari && length > entry.size) length = entry.size;
   const std::string reason = WriteHostFile(x->dir + "/" + path, data.data(), length, x->force, entry.modified);
@@ -159,7 +160,7 @@ void ExtractListing(Extraction* x, const std::string& folder, const DirEntry* en
         Fail(x, path + "/", reason);
         x->blockedFolders.insert(path);
       }
-    } else if (x->volume->format == FormatHfs || x->volume->format == FormatMfs) {
+    } else if (FormatRow(x->volume->format).macintosh) {
       WriteMacFile(x, folder, name, entry);
     } else {
       WriteOtherFile(x, folder, name, entry);

@@ -8,12 +8,12 @@
 #include "file_list.h"
 #include "list_directory.h"
 #include "resource_ids.h"
+#include "volume_formats.h"
 
 namespace {
 
 const uint8_t kCarriageReturn = 0x0D;
 const uint8_t kLineFeed = 0x0A;
-const uint8_t kAtariEndOfLine = 0x9B;
 const uint8_t kTextFiller = '+';
 const uint8_t kContentsFiller = '-';
 // A 32-bit process cannot hold a block this large; sizes from a hostile
@@ -30,22 +30,13 @@ VolumeFormat CurrentFormat() { return explorer.currentVolume ? explorer.currentV
 
 // The byte that ends a line in the text files of a volume of format, or -1
 // when its texts are passed on unchanged.
-int LineEndByte(VolumeFormat format) {
-  switch (format) {
-    case FormatHfs:
-    case FormatMfs: return kCarriageReturn;
-    case FormatAtariDos:
-    case FormatMyDos: return kAtariEndOfLine;
-    default: return -1;
-  }
-}
+int LineEndByte(VolumeFormat format) { return FormatRow(format).textLineEnd; }
 
 // The bytes a drag out hands over: the size, but on Atari volumes, whose
 // directories count whole sectors, the bytes the file's sectors hold; a
 // "-" filler there would be written into the file as if it were data.
 uint64_t ContentsLength(const DirEntry& entry) {
-  const VolumeFormat format = CurrentFormat();
-  if (format == FormatAtariDos || format == FormatMyDos) return EntryDataLength(explorer.currentVolume, &entry);
+  if (FormatRow(CurrentFormat()).dataLength) return EntryDataLength(explorer.currentVolume, &entry);
   return entry.size;
 }
 
@@ -125,7 +116,7 @@ int FormatProperties(int entryIndex, char* text, int size) {
   snprintf(text, size, "File: %s\n\nSize: %lu bytes\n\nModified: %s\n\n", entry->name,
            static_cast<unsigned long>(entry->size), modified);
   // MFS entries carry type and creator too, but only HFS volumes show them.
-  if (CurrentFormat() == FormatHfs) {
+  if (FormatRow(CurrentFormat()).showsTypeAndCreator) {
     AppendCode(text, size, "Type: ", entry->macType);
     AppendCode(text, size, "Creator: ", entry->macCreator);
   }

@@ -9,6 +9,7 @@
 #include "resource_ids.h"
 #include "list_directory.h"
 #include "source_table.h"
+#include "volume_formats.h"
 
 namespace {
 
@@ -246,8 +247,8 @@ int GetEntryDisplayName(int index, char* buffer, int size, int* isFolder) {
   if (length + folder >= static_cast<size_t>(size) || length == sizeof entry.name) return 0;
   memcpy(buffer, entry.name, length);
   if (folder) {
-    const bool hfs = explorer.currentVolume && explorer.currentVolume->format == FormatHfs;
-    buffer[length] = hfs ? ':' : '\\';
+    const VolumeFormat format = explorer.currentVolume ? explorer.currentVolume->format : FormatNone;
+    buffer[length] = FormatRow(format).folderSeparator;
   }
   buffer[length + folder] = '\0';
   if (isFolder) *isFolder = folder;

@@ -1,0 +1,59 @@
+// The catalog of an HFS or HFS+ volume as listings keep it: every file and
+// folder record in a few dozen bytes (a DirEntry takes 320, and a large
+// volume has tens of thousands of records), in catalog order, with an index
+// of (parentId << 32 | offset) pairs sorted, so that a folder's children are
+// found without a scan of the whole catalog; and the walk along a path of
+// folder names over it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "volume.h"
+
+enum { kTopFolderId = 1 };  // the parent of the root folder, which is named after the volume
+
+struct HfsCatalog {
+  uint8_t* records;  // process heap; the format's records, each 4-byte aligned
+  size_t bytes;
+  uint64_t* index;  // process heap
+  int32_t count;
+};
+
+// A new, empty catalog for the volume, replacing (and releasing) the one it
+// had; null when memory runs out.
+HfsCatalog* NewHfsCatalog(Volume* volume);
+// Releases the volume's catalog.
+void ReleaseHfsCatalog(Volume* volume);
+
+// Copies a record of `bytes` (a multiple of 4) to the catalog's end and
+// indexes it under parentId. Returns 1; 0 when memory runs out or the
+// catalog has grown past what 32-bit offsets reach.
+int AddHfsCatalogRecord(HfsCatalog* catalog, const void* record, size_t bytes, uint32_t parentId);
+
+// Sorts the index, which a sweep of leaf nodes kept in key order usually
+// leaves sorted already.
+void SortHfsCatalogIndex(HfsCatalog* catalog);
+
+// The record an index entry stands for.
+inline const uint8_t* HfsCatalogRecord(const HfsCatalog* catalog, uint64_t indexed) {
+  return catalog->records + static_cast<uint32_t>(indexed);
+}
+
+// The index entries of the records whose parent is folderId, as
+// [*first, *last): in catalog order, since offsets grow in catalog order and
+// sorting the (parentId, offset) pairs keeps that order within each folder.
+void HfsChildRange(const HfsCatalog* catalog, uint32_t folderId, const uint64_t** first, const uint64_t** last);
+
+// Resets the walk to the volume's top.
+void ResetHfsWalk(Volume* volume);
+
+// Sets *folderId to the id of the first folder called name (nameLength
+// bytes) in folder parentId. Returns 1; 0 when it holds none.
+typedef int (*HfsFolderFinder)(const Volume* volume, uint32_t parentId, const char* name, size_t nameLength,
+                               uint32_t* folderId);
+
+// Walks to path (folder names each followed by ':') from the folder the last
+// walk reached, or from the last folder it shares with path. Returns 1 with
+// currentPath and currentDirId at path's folder; 0 at a name the folder
+// reached does not hold, the walk then staying at the deepest folder reached.
+int WalkHfsPath(Volume* volume, const char* path, HfsFolderFinder find);
