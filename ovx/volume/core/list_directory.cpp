@@ -39,3 +39,13 @@ uint32_t EntryDataLength(Volume* volume, const DirEntry* entry) {
   return entry->dataSize != 0 ? entry->dataSize : entry->size;
 }
 
+void EntrySizes(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t* dataSize) {
+  *size = entry->size;
+  *dataSize = entry->dataSize;
+  if (volume && FormatRow(volume->format).entrySizes) FormatRow(volume->format).entrySizes(volume, entry, size, dataSize);
+}
+
+int EntryDataReadable(Volume* volume, const DirEntry* entry) {
+  if (!volume || !entry || !FormatRow(volume->format).entryReadable) return 1;
+  return FormatRow(volume->format).entryReadable(volume, entry);
+}

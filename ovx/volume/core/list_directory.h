@@ -35,3 +35,12 @@ uint64_t EntryDataBufferBytes(Volume* volume, const DirEntry* entry);
 // the size on FAT; on Atari DOS and MyDOS, whose directories count only
 // sectors, the bytes the chain holds, which takes a walk along it.
 uint32_t EntryDataLength(Volume* volume, const DirEntry* entry);
+
+// The entry's size and data fork length in full: as its size and dataSize
+// give them, but on HFS+, whose forks may pass 4 GB and whose entries then
+// hold UINT32_MAX, from the file's catalog record.
+void EntrySizes(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t* dataSize);
+
+// 0 for a file whose data this library cannot read, though it lists it (an
+// HFS+ file that Mac OS X stored compressed); 1 otherwise.
+int EntryDataReadable(Volume* volume, const DirEntry* entry);

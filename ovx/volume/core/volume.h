@@ -24,6 +24,7 @@ enum VolumeFormat : int32_t {
   FormatFat16 = 4,
   FormatMfs = 7,
   FormatHfs = 8,
+  FormatHfsPlus = 9,  // Mac OS Extended: HFS+ and HFSX
 };
 
 enum OpenFlags {
@@ -34,6 +35,8 @@ enum OpenFlags {
   // only the listings return entries. For programs that never look at the
   // catalog itself; it saves a DirEntry of 320 bytes per file and folder.
   OpenCompactCatalog = 8,
+  // HFS+ names in UTF-8, as stored, instead of the ANSI code page.
+  OpenUtf8Names = 16,
 };
 
 enum {
@@ -95,6 +98,10 @@ struct Volume {
   // sibling or a parent folder starts from the folder they share, not the top.
   uint32_t hfsPathIds[MAX_PATH / 2];
   int32_t hfsPathLevels;
+
+  // HFS+: where file records are read again; null until the first listing.
+  struct HfsPlusState* hfsPlus;
+  int32_t utf8Names;  // OpenUtf8Names was given
 };
 
 // Opens a source of the given kind (source as the VolumeKind table says) and,

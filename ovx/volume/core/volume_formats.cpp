@@ -5,6 +5,7 @@
 #include "fat_volume.h"
 #include "hfs_catalog.h"
 #include "hfs_fork.h"
+#include "hfsplus_catalog.h"
 #include "mfs_directory.h"
 
 namespace {
@@ -17,21 +18,22 @@ int FindMfsFile(Volume* volume, const DirEntry* entry, MacFileInfo* info) {
   return FindMfsFileInfo(volume, entry->nodeId, info);
 }
 
+// HFS and MFS forks are at most 4 GB long.
 uint64_t HfsMacForkBufferBytes(Volume* volume, const MacFileInfo* info, MacFork fork) {
-  return HfsForkBufferBytes(volume, info->forkLength[fork]);
+  return HfsForkBufferBytes(volume, static_cast<uint32_t>(info->forkLength[fork]));
 }
 
 uint32_t ReadHfsMacFork(Volume* volume, const MacFileInfo* info, MacFork fork, uint8_t* buffer) {
   return ReadHfsFork(volume, info->fileId, fork == MacDataFork ? kHfsDataFork : kHfsResourceFork,
-                     info->forkStart[fork], info->forkLength[fork], buffer);
+                     info->forkStart[fork], static_cast<uint32_t>(info->forkLength[fork]), buffer);
 }
 
 uint64_t MfsMacForkBufferBytes(Volume* volume, const MacFileInfo* info, MacFork fork) {
-  return MfsForkBufferBytes(volume, info->forkLength[fork]);
+  return MfsForkBufferBytes(volume, static_cast<uint32_t>(info->forkLength[fork]));
 }
 
 uint32_t ReadMfsMacFork(Volume* volume, const MacFileInfo* info, MacFork fork, uint8_t* buffer) {
-  return ReadMfsFork(volume, ReadBE16(info->forkStart[fork]), info->forkLength[fork], buffer);
+  return ReadMfsFork(volume, ReadBE16(info->forkStart[fork]), static_cast<uint32_t>(info->forkLength[fork]), buffer);
 }
 
 const int kNoLineEnd = -1;
@@ -39,31 +41,35 @@ const uint8_t kCarriageReturn = 0x0D;
 const uint8_t kAtariEndOfLine = 0x9B;
 
 // Each row: the format, its name, folder separator, whole catalog, Macintosh,
-// type and creator shown, line end of its texts; its lister, reader, buffer
-// size and data length; and, for Macintosh formats, the file whole, a fork's
-// buffer size and a fork read whole.
+// type and creator shown, dates in UTC, line end of its texts; its lister,
+// reader, buffer size, data length, full sizes and readability; and, for
+// Macintosh formats, the file whole, a fork's buffer size, a fork read
+// whole and a fork read in pieces.
 const VolumeFormatRow kRows[] = {
-    {FormatNone, "none", '\\', false, false, false, kNoLineEnd,
-     nullptr, nullptr, nullptr, nullptr,
-     nullptr, nullptr, nullptr},
-    {FormatAtariDos, "atari-dos", '\\', false, false, false, kAtariEndOfLine,
-     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength,
-     nullptr, nullptr, nullptr},
-    {FormatMyDos, "mydos", '\\', false, false, false, kAtariEndOfLine,
-     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength,
-     nullptr, nullptr, nullptr},
-    {FormatFat12, "fat12", '\\', false, false, false, kNoLineEnd,
-     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr,
-     nullptr, nullptr, nullptr},
-    {FormatFat16, "fat16", '\\', false, false, false, kNoLineEnd,
-     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr,
-     nullptr, nullptr, nullptr},
-    {FormatMfs, "mfs", ':', false, true, false, kCarriageReturn,
-     ListMfsDirectory, ReadMfsEntryData, MfsEntryDataBytes, nullptr,
-     FindMfsFile, MfsMacForkBufferBytes, ReadMfsMacFork},
-    {FormatHfs, "hfs", ':', true, true, true, kCarriageReturn,
-     ListHfsDirectory, ReadHfsEntryData, HfsEntryDataBytes, nullptr,
-     FindHfsFile, HfsMacForkBufferBytes, ReadHfsMacFork},
+    {FormatNone, "none", '\\', false, false, false, false, kNoLineEnd,
+     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+     nullptr, nullptr, nullptr, nullptr},
+    {FormatAtariDos, "atari-dos", '\\', false, false, false, false, kAtariEndOfLine,
+     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength, nullptr, nullptr,
+     nullptr, nullptr, nullptr, nullptr},
+    {FormatMyDos, "mydos", '\\', false, false, false, false, kAtariEndOfLine,
+     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength, nullptr, nullptr,
+     nullptr, nullptr, nullptr, nullptr},
+    {FormatFat12, "fat12", '\\', false, false, false, false, kNoLineEnd,
+     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr, nullptr, nullptr,
+     nullptr, nullptr, nullptr, nullptr},
+    {FormatFat16, "fat16", '\\', false, false, false, false, kNoLineEnd,
+     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr, nullptr, nullptr,
+     nullptr, nullptr, nullptr, nullptr},
+    {FormatMfs, "mfs", ':', false, true, false, false, kCarriageReturn,
+     ListMfsDirectory, ReadMfsEntryData, MfsEntryDataBytes, nullptr, nullptr, nullptr,
+     FindMfsFile, MfsMacForkBufferBytes, ReadMfsMacFork, nullptr},
+    {FormatHfs, "hfs", ':', true, true, true, false, kCarriageReturn,
+     ListHfsDirectory, ReadHfsEntryData, HfsEntryDataBytes, nullptr, nullptr, nullptr,
+     FindHfsFile, HfsMacForkBufferBytes, ReadHfsMacFork, nullptr},
+    {FormatHfsPlus, "hfsplus", ':', true, true, true, true, kCarriageReturn,
+     ListHfsPlusDirectory, ReadHfsPlusEntryData, HfsPlusEntryDataBytes, nullptr, HfsPlusEntrySizes, HfsPlusEntryReadable,
+     FindHfsPlusFile, HfsPlusForkBufferBytes, ReadHfsPlusFork, OpenHfsPlusForkReader},
 };
 
 }  // namespace

@@ -19,6 +19,7 @@ struct VolumeFormatRow {
   // any other, and a folder is told apart by its id.
   bool macintosh;
   bool showsTypeAndCreator;  // in the browser's properties
+  bool utcDates;             // the volume keeps its dates in UTC; listings show them in local time
   int textLineEnd;           // the byte that ends a line of its texts; -1: texts pass unchanged
 
   // The format's lister and reader (list_directory.h says what each does);
@@ -29,10 +30,16 @@ struct VolumeFormatRow {
   // Null: the fork's or file's length as the entry gives it.
   uint32_t (*dataLength)(Volume* volume, const DirEntry* entry);
 
+  // Null: the sizes the entry holds are whole.
+  void (*entrySizes)(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t* dataSize);
+  // Null: every file can be read.
+  int (*entryReadable)(Volume* volume, const DirEntry* entry);
+
   // Macintosh formats: the file whole (mac_file.h); null where there is none.
   int (*findMacFile)(Volume* volume, const DirEntry* entry, MacFileInfo* info);
   uint64_t (*macForkBufferBytes)(Volume* volume, const MacFileInfo* info, MacFork fork);
   uint32_t (*readMacFork)(Volume* volume, const MacFileInfo* info, MacFork fork, uint8_t* buffer);
+  int (*openMacForkReader)(Volume* volume, const MacFileInfo* info, MacFork fork, MacForkReader* reader);
 };
 
 // The row of format; FormatNone's row (which reads nothing) for a value no
