@@ -69,6 +69,14 @@ void AppendCode(char* text, int size, const char* label, const uint8_t code[4]) 
   snprintf(text + used, size - used, "%s%4.4s\n", label, reinterpret_cast<const char*>(code));
 }
 
+// A file whose data cannot be read (an HFS+ file Mac OS X stored
+// compressed, one of 4 GB or more) is refused, never handed over as other bytes.
+bool CanHandOver(const DirEntry& entry) {
+  uint64_t size, dataSize;
+  EntrySizes(explorer.currentVolume, &entry, &size, &dataSize);
+  return EntryDataReadable(explorer.currentVolume, &entry) && size <= UINT32_MAX;
+}
+
 }  // namespace
 
 uint64_t CountLineEnds(const uint8_t* text, uint64_t length, VolumeFormat format) {
@@ -112,10 +120,13 @@ int FormatProperties(int entryIndex, char* text, int size) {
   if (!entry || size <= 0) return 0;
   char modified[2 * kTextChars];
   FormatEntryTime(entry->modified, modified, sizeof modified);
-  // Unsigned, as the Size column shows it: a file of 2 GB or more is not negative.
-  snprintf(text, size, "File: %s\n\nSize: %lu bytes\n\nModified: %s\n\n", entry->name,
-           static_cast<unsigned long>(entry->size), modified);
-  // MFS entries carry type and creator too, but only HFS volumes show them.
+  // Unsigned, as the Size column shows it: a file of 2 GB or more is not
+  // negative, and one of HFS+ past 4 GB shows its whole size.
+  uint64_t bytes, dataSize;
+  EntrySizes(explorer.currentVolume, entry, &bytes, &dataSize);
+  snprintf(text, size, "File: %s\n\nSize: %llu bytes\n\nModified: %s\n\n", entry->name,
+           static_cast<unsigned long long>(bytes), modified);
+  // MFS entries carry type and creator too, but only HFS and HFS+ volumes show them.
   if (FormatRow(CurrentFormat()).showsTypeAndCreator) {
     AppendCode(text, size, "Type: ", entry->macType);
     AppendCode(text, size, "Creator: ", entry->macCreator);
@@ -123,11 +134,11 @@ int FormatProperties(int entryIndex, char* text, int size) {
   return 1;
 }
 
-void ShowProperties(const char* name) {
-  const int index = FirstEntryNamed(name);
-  if (index < 0) return;
+void ShowProperties(const char* name) { ShowEntryProperties(FirstEntryNamed(name)); }
+
+void ShowEntryProperties(int entryIndex) {
   char text[4 * kTextChars];
-  if (!FormatProperties(index, text, sizeof text)) return;
+  if (!FormatProperties(entryIndex, text, sizeof text)) return;
   MessageBoxA(nullptr, text, "File Properties", MB_OK);
 }
 
@@ -135,12 +146,14 @@ void ShowRowProperties(int row) {
   char text[kTextChars];
   LPARAM parameter = 0;
   if (!ReadRow(row, text, sizeof text, &parameter)) return;
+  // HFS+ names shown in the ANSI code page may be alike: the row's own entry.
+  if (FormatRow(CurrentFormat()).enterFolder) return ShowEntryProperties(GetRowEntryIndex(row));
   ShowProperties(text);
 }
 
 HGLOBAL ReadFileAsText(int entryIndex) {
   const DirEntry* entry = EntryAt(entryIndex);
-  if (!entry) return nullptr;
+  if (!entry || !CanHandOver(*entry)) return nullptr;
   const uint64_t length = entry->dataSize;
   uint64_t room = 0;
   HGLOBAL block = AllocateReadBlock(*entry, length, &room);
@@ -203,7 +216,8 @@ HGLOBAL BuildGroupDescriptor() {
   }
   const int entryIndex = row >= 0 ? GetRowEntryIndex(row) : -1;
   const DirEntry* entry = EntryAt(entryIndex);
-  FILEGROUPDESCRIPTORA* group = entry ? static_cast<FILEGROUPDESCRIPTORA*>(GlobalLock(block)) : nullptr;
+  FILEGROUPDESCRIPTORA* group =
+      entry && CanHandOver(*entry) ? static_cast<FILEGROUPDESCRIPTORA*>(GlobalLock(block)) : nullptr;
   if (!group) {
     GlobalFree(block);
     return nullptr;
@@ -226,7 +240,7 @@ HGLOBAL BuildGroupDescriptor() {
 HGLOBAL ReadFileContents(LPARAM descriptorIndex) {
   if (descriptorIndex < 0 || descriptorIndex >= explorer.groupEntryCount) return nullptr;
   const DirEntry* entry = EntryAt(explorer.groupEntryIndex[descriptorIndex]);
-  if (!entry) return nullptr;
+  if (!entry || !CanHandOver(*entry)) return nullptr;
   const uint64_t size = ContentsLength(*entry);
   uint64_t room = 0;
   HGLOBAL block = AllocateReadBlock(*entry, size, &room);

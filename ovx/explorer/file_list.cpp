@@ -258,7 +258,10 @@ int GetEntryDisplayName(int index, char* buffer, int size, int* isFolder) {
 int GetEntrySizeAndTime(int index, int64_t* size, FILETIME* time) {
   if (index < 0 || index >= explorer.entryCount) return 0;
   const DirEntry& entry = explorer.entries[index];
-  *size = entry.attributes & kDirEntryFolder ? -1 : static_cast<int64_t>(entry.size);
+  uint64_t whole = entry.size, dataSize;
+  // Only an HFS+ file past 4 GB holds less than its size.
+  if (whole == UINT32_MAX) EntrySizes(explorer.currentVolume, &entry, &whole, &dataSize);
+  *size = entry.attributes & kDirEntryFolder ? -1 : static_cast<int64_t>(whole);
   *time = entry.modified;
   return 1;
 }
@@ -370,6 +373,9 @@ void OpenListItem(int row) {
     const size_t length = strlen(explorer.folderPath);
     if (length + strlen(text) + 1 >= sizeof explorer.folderPath) return;
     snprintf(explorer.folderPath + length, sizeof explorer.folderPath - length, "%s%c", text, separator);
+    // The row's own folder, where the volume's names show alike.
+    const int index = static_cast<int>(parameter & kIndexMask);
+    if (index < explorer.entryCount) EnterListedFolder(explorer.currentVolume, explorer.folderPath, &explorer.entries[index]);
   }
   FillList();
   UpdateTitle();

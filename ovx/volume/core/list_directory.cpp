@@ -45,6 +45,13 @@ void EntrySizes(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t*
   if (volume && FormatRow(volume->format).entrySizes) FormatRow(volume->format).entrySizes(volume, entry, size, dataSize);
 }
 
+int EnterListedFolder(Volume* volume, const char* path, const DirEntry* folder) {
+  if (!volume || !path || !folder || !(folder->attributes & kDirEntryFolder) || !FormatRow(volume->format).enterFolder) {
+    return 0;
+  }
+  return FormatRow(volume->format).enterFolder(volume, path, folder);
+}
+
 int EntryDataReadable(Volume* volume, const DirEntry* entry) {
   if (!volume || !entry || !FormatRow(volume->format).entryReadable) return 1;
   return FormatRow(volume->format).entryReadable(volume, entry);

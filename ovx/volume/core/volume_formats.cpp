@@ -42,33 +42,34 @@ const uint8_t kAtariEndOfLine = 0x9B;
 
 // Each row: the format, its name, folder separator, whole catalog, Macintosh,
 // type and creator shown, dates in UTC, line end of its texts; its lister,
-// reader, buffer size, data length, full sizes and readability; and, for
-// Macintosh formats, the file whole, a fork's buffer size, a fork read
-// whole and a fork read in pieces.
+// reader, buffer size, data length, full sizes, readability and folder
+// entered by its entry; and, for Macintosh formats, the file whole, a fork's
+// buffer size, a fork read whole and a fork read in pieces.
 const VolumeFormatRow kRows[] = {
     {FormatNone, "none", '\\', false, false, false, false, kNoLineEnd,
-     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
      nullptr, nullptr, nullptr, nullptr},
     {FormatAtariDos, "atari-dos", '\\', false, false, false, false, kAtariEndOfLine,
-     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength, nullptr, nullptr,
+     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength, nullptr, nullptr, nullptr,
      nullptr, nullptr, nullptr, nullptr},
     {FormatMyDos, "mydos", '\\', false, false, false, false, kAtariEndOfLine,
-     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength, nullptr, nullptr,
+     ListAtariDirectory, ReadAtariEntryData, AtariEntryDataBytes, AtariEntryDataLength, nullptr, nullptr, nullptr,
      nullptr, nullptr, nullptr, nullptr},
     {FormatFat12, "fat12", '\\', false, false, false, false, kNoLineEnd,
-     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr, nullptr, nullptr,
+     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr, nullptr, nullptr, nullptr,
      nullptr, nullptr, nullptr, nullptr},
     {FormatFat16, "fat16", '\\', false, false, false, false, kNoLineEnd,
-     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr, nullptr, nullptr,
+     ListFatDirectory, ReadFatEntryData, FatEntryDataBytes, nullptr, nullptr, nullptr, nullptr,
      nullptr, nullptr, nullptr, nullptr},
     {FormatMfs, "mfs", ':', false, true, false, false, kCarriageReturn,
-     ListMfsDirectory, ReadMfsEntryData, MfsEntryDataBytes, nullptr, nullptr, nullptr,
+     ListMfsDirectory, ReadMfsEntryData, MfsEntryDataBytes, nullptr, nullptr, nullptr, nullptr,
      FindMfsFile, MfsMacForkBufferBytes, ReadMfsMacFork, nullptr},
     {FormatHfs, "hfs", ':', true, true, true, false, kCarriageReturn,
-     ListHfsDirectory, ReadHfsEntryData, HfsEntryDataBytes, nullptr, nullptr, nullptr,
+     ListHfsDirectory, ReadHfsEntryData, HfsEntryDataBytes, nullptr, nullptr, nullptr, nullptr,
      FindHfsFile, HfsMacForkBufferBytes, ReadHfsMacFork, nullptr},
     {FormatHfsPlus, "hfsplus", ':', true, true, true, true, kCarriageReturn,
-     ListHfsPlusDirectory, ReadHfsPlusEntryData, HfsPlusEntryDataBytes, nullptr, HfsPlusEntrySizes, HfsPlusEntryReadable,
+     ListHfsPlusDirectory, ReadHfsPlusEntryData, HfsPlusEntryDataBytes, nullptr, HfsPlusEntrySizes,
+     HfsPlusEntryReadable, EnterHfsPlusFolder,
      FindHfsPlusFile, HfsPlusForkBufferBytes, ReadHfsPlusFork, OpenHfsPlusForkReader},
 };
 

@@ -34,6 +34,8 @@ struct VolumeFormatRow {
   void (*entrySizes)(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t* dataSize);
   // Null: every file can be read.
   int (*entryReadable)(Volume* volume, const DirEntry* entry);
+  // Null: folders are found by name only (EnterListedFolder).
+  int (*enterFolder)(Volume* volume, const char* path, const DirEntry* folder);
 
   // Macintosh formats: the file whole (mac_file.h); null where there is none.
   int (*findMacFile)(Volume* volume, const DirEntry* entry, MacFileInfo* info);

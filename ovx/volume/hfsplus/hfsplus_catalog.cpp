@@ -403,6 +403,11 @@ int ListHfsPlusDirectory(Volume* volume, const char* path, DirEntry** array) {
   return count;
 }
 
+int EnterHfsPlusFolder(Volume* volume, const char* path, const DirEntry* folder) {
+  // Only a folder of the folder last listed.
+  return folder->parentId == volume->currentDirId && EnterHfsFolder(volume, path, folder->nodeId);
+}
+
 void ReleaseHfsPlusState(Volume* volume) {
   CloseState(volume);
   if (volume->hfsPlus) HeapFree(GetProcessHeap(), 0, volume->hfsPlus);

@@ -18,6 +18,10 @@
 // the current folder does not hold.
 int ListHfsPlusDirectory(Volume* volume, const char* path, DirEntry** array);
 
+// EnterListedFolder: names shown in the ANSI code page may be alike where
+// the volume's differ.
+int EnterHfsPlusFolder(Volume* volume, const char* path, const DirEntry* folder);
+
 // Releases what listings and reads of an HFS+ volume keep.
 void ReleaseHfsPlusState(Volume* volume);
 

@@ -81,6 +81,21 @@ void ResetHfsWalk(Volume* volume) {
   volume->hfsPathLevels = 0;
 }
 
+int EnterHfsFolder(Volume* volume, const char* path, uint32_t folderId) {
+  const size_t reached = strlen(volume->currentPath);
+  const size_t length = strlen(path);
+  const int32_t maxLevels = sizeof volume->hfsPathIds / sizeof *volume->hfsPathIds;
+  if (length <= reached + 1 || length >= sizeof volume->currentPath || path[length - 1] != ':' ||
+      strncmp(path, volume->currentPath, reached) != 0 || memchr(path + reached, ':', length - reached - 1) ||
+      volume->hfsPathLevels >= maxLevels) {
+    return 0;
+  }
+  memcpy(volume->currentPath, path, length + 1);
+  volume->hfsPathIds[volume->hfsPathLevels++] = folderId;
+  volume->currentDirId = folderId;
+  return 1;
+}
+
 int WalkHfsPath(Volume* volume, const char* path, HfsFolderFinder find) {
   if (path[0] != '\0') BackUpTo(volume, path);
   const size_t pathLength = strlen(path);

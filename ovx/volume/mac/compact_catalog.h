@@ -57,3 +57,9 @@ typedef int (*HfsFolderFinder)(const Volume* volume, uint32_t parentId, const ch
 // currentPath and currentDirId at path's folder; 0 at a name the folder
 // reached does not hold, the walk then staying at the deepest folder reached.
 int WalkHfsPath(Volume* volume, const char* path, HfsFolderFinder find);
+
+// Makes path, the folder last listed followed by one of its folders' names
+// and ':', stand for the folder with folderId, so that the walk to it takes
+// that folder even where another of the same name comes first. Returns 1; 0
+// when path does not go one name below the folder last listed.
+int EnterHfsFolder(Volume* volume, const char* path, uint32_t folderId);

@@ -150,6 +150,36 @@ TEST(HfsPlusListing, NamesInUtf8AndInTheAnsiCodePage) {
   EXPECT_EQ(0x0301, units[3]);
 }
 
+// Folders whose names the ANSI code page shows alike are still told apart
+// when a folder is entered by its entry, as the browser does with its rows.
+TEST(HfsPlusListing, FoldersShownAlikeAreEnteredByTheirEntry) {
+  ScratchDir dir;
+  HfsPlusSpec spec;
+  spec.volumeName = u"Disk";
+  const uint32_t first = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0100");
+  const uint32_t second = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0101");
+  AddHfsPlusFile(spec, first, u"In first", {});
+  AddHfsPlusFile(spec, second, u"In second", {});
+  Volume* volume = OpenSpec(dir, spec, 0);
+  ASSERT_NE(nullptr, volume);
+  ASSERT_EQ(1u, ListEntries(volume, "").size());
+  const std::vector<DirEntry> top = ListEntries(volume, "Disk:");
+  ASSERT_EQ((Names{"?", "?"}), EntryNames(top));
+  EXPECT_EQ((Names{"In first"}), EntryNames(ListEntries(volume, "Disk:?:")));
+  ListEntries(volume, "Disk:");
+  EXPECT_EQ(1, EnterListedFolder(volume, "Disk:?:", &top[1]));
+  EXPECT_EQ((Names{"In second"}), EntryNames(ListEntries(volume, "Disk:?:")));
+  EXPECT_EQ((Names{"In second"}), EntryNames(ListEntries(volume, "Disk:?:")));  // listed again (F5)
+  EXPECT_EQ(2u, ListEntries(volume, "Disk:").size());
+  EXPECT_EQ(1, EnterListedFolder(volume, "Disk:?:", &top[0]));
+  EXPECT_EQ((Names{"In first"}), EntryNames(ListEntries(volume, "Disk:?:")));
+  // Only a folder of the folder last listed, one name below it.
+  EXPECT_EQ(0, EnterListedFolder(volume, "Disk:?:?:", &top[0]));
+  EXPECT_EQ(0, EnterListedFolder(volume, "Disk:?:", &top[0]));
+  EXPECT_EQ(0, EnterListedFolder(volume, "Other:", &top[0]));
+  CloseVolume(volume);
+}
+
 TEST(HfsPlusListing, HardLinksStandForTheirTargetAndThePrivateFolderIsHidden) {
   ScratchDir dir;
   HfsPlusSpec spec;
