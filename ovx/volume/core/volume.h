@@ -31,7 +31,7 @@ enum OpenFlags {
   OpenNoDetect = 1,  // format stays FormatNone
   OpenReadOnly = 2,  // image opened for reading; readOnly set for every kind
   OpenCreate = 4,    // image created (or truncated), opened for reading and writing
-  // HFS keeps its catalog in compact form only: catalog stays empty, and
+  // HFS and HFS+ keep their catalog in compact form only: catalog stays empty, and
   // only the listings return entries. For programs that never look at the
   // catalog itself; it saves a DirEntry of 320 bytes per file and folder.
   OpenCompactCatalog = 8,

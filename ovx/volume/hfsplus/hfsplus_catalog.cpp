@@ -391,16 +391,23 @@ int ListHfsPlusDirectory(Volume* volume, const char* path, DirEntry** array) {
   if (!WalkHfsPath(volume, path, FindFolder)) return kListingAbandoned;
   const uint64_t *first, *last;
   HfsChildRange(volume->hfsCatalog, volume->currentDirId, &first, &last);
-  if (!array || first == last) return 0;
-  void* block = *array;
-  if (!ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(last - first))) return 0;
-  *array = static_cast<DirEntry*>(block);
   int count = 0;
+  for (const uint64_t* child = first; child != last; ++child) count += IsListed(EntryAt(volume->hfsCatalog, *child));
+  void* block = array ? *array : nullptr;
+  const bool listed = array && count > 0 && ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(count));
+  if (listed) *array = static_cast<DirEntry*>(block);
+  // The volume's catalog holds the folder last listed, unless only the
+  // compact catalog is wanted.
+  const bool kept = !volume->compactCatalog && count > 0 && CatalogRoom(volume, count);
+  volume->catalogCount = kept ? count : 0;
+  DirEntry* entry = listed ? *array : kept ? volume->catalog : nullptr;
+  if (!entry) return 0;
   for (const uint64_t* child = first; child != last; ++child) {
-    const PlusEntry& kept = EntryAt(volume->hfsCatalog, *child);
-    if (IsListed(kept)) MakeDirEntry(kept, *array + count++);
+    const PlusEntry& record = EntryAt(volume->hfsCatalog, *child);
+    if (IsListed(record)) MakeDirEntry(record, entry++);
   }
-  return count;
+  if (listed && kept) memcpy(volume->catalog, *array, static_cast<size_t>(count) * sizeof(DirEntry));
+  return listed ? count : 0;
 }
 
 int EnterHfsPlusFolder(Volume* volume, const char* path, const DirEntry* folder) {

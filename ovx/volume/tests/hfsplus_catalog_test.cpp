@@ -69,6 +69,11 @@ TEST(HfsPlusListing, TopHoldsTheRootFolderAndFilesCarryTheirForks) {
   // Key order: Icon, Letters, ReadMe (case does not count on HFS+).
   std::vector<DirEntry> disk = ListEntries(volume, "Disk:");
   EXPECT_EQ((Names{"Icon", "Letters", "ReadMe"}), EntryNames(disk));
+  // The volume's catalog holds the folder last listed, with or without an array.
+  EXPECT_EQ(3, volume->catalogCount);
+  EXPECT_EQ(0, ListDirectory(volume, "Disk:Letters:", nullptr));
+  ASSERT_EQ(2, volume->catalogCount);
+  EXPECT_STREQ("Draft", volume->catalog[0].name);
   const DirEntry readMe = EntryNamed(disk, "ReadMe");
   EXPECT_EQ(5300u, readMe.size);
   EXPECT_EQ(5000u, readMe.dataSize);
