@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 
@@ -385,6 +386,36 @@ void AddHfsPlusHardLink(HfsPlusSpec& spec, uint32_t parentId, const std::u16stri
   link.id = kHfsPlusFirstUserId + static_cast<uint32_t>(spec.items.size());
   spec.items.push_back(link);
   ++spec.items[target].special;  // the link count
+}
+
+HfsPlusSpec ManyFilesHfsPlusSpec(uint32_t files) {
+  HfsPlusSpec spec;
+  spec.volumeName = u"Photos";
+  spec.rootModified = 3697765567u;
+  std::vector<uint32_t> rolls;
+  for (int year = 0; year < 10; ++year) {
+    const std::string yearName = "Year " + std::to_string(2001 + year);
+    const uint32_t yearId = AddHfsPlusFolder(spec, kHfsPlusRootId, std::u16string(yearName.begin(), yearName.end()),
+                                             3000000000u + year * 31536000u);
+    for (int roll = 0; roll < 100; ++roll) {
+      char name[32];
+      snprintf(name, sizeof name, "Roll %03d", roll);
+      std::u16string rollName(name, name + strlen(name));
+      if (roll % 10 == 9) rollName += u" été";
+      rolls.push_back(AddHfsPlusFolder(spec, yearId, rollName, 3000000000u + year * 31536000u + roll * 86400u));
+    }
+  }
+  for (uint32_t i = 0; i < files; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "IMG_%05u.JPG", i);
+    const uint32_t roll = i % static_cast<uint32_t>(rolls.size());
+    HfsPlusItem& file = AddHfsPlusFile(spec, rolls[roll], std::u16string(name, name + strlen(name)), {},
+                                       3000000000u + i * 6007u);
+    file.dataLength = 1 + i * 7919u % 8192;
+    file.type = "JPEG";
+    file.creator = "8BIM";
+  }
+  return spec;
 }
 
 SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {

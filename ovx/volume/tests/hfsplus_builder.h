@@ -63,6 +63,11 @@ HfsPlusItem& AddHfsPlusFile(HfsPlusSpec& spec, uint32_t parentId, const std::u16
 // moves into the private folder as "iNode<number>", as Mac OS X keeps it.
 void AddHfsPlusHardLink(HfsPlusSpec& spec, uint32_t parentId, const std::u16string& name, uint32_t targetId);
 
+// A photo library of `files` files: ten year folders, a hundred rolls in
+// each, the files spread evenly over the rolls, with data lengths of up to
+// 8 KB (left sparse), dates over twenty years and some names decomposed.
+HfsPlusSpec ManyFilesHfsPlusSpec(uint32_t files);
+
 SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec);
 // The volume as bytes in memory (for volumes without sparse files).
 Bytes FlattenImage(const SparseImage& image);
