@@ -424,6 +424,7 @@ HfsPlusSpec MakeHfsPlusSample(const Bytes& report) {
   HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {}, kMarch2021);
   packed.ownerFlags = 0x20;
   packed.resource = Awkward(300);
+  packed.compressedLength = 4321;
   AddHfsPlusHardLink(spec, kHfsPlusRootId, u"Report link", reportId);
   return spec;
 }
@@ -445,7 +446,7 @@ TEST(OvxcliHfsPlus, ListsCatsAndExtractsMacOsExtended) {
   EXPECT_EQ(ConsoleText("Disk\td\t0\t0\t-\t-\t2021-03-05 05:06:07\n"
                         "Disk::\n"
                         "Docs\td\t0\t0\t-\t-\t2021-03-05 05:07:07\n"
-                        "Packed\t-\t300\t0\t-\t-\t2021-03-05 05:06:07\n"
+                        "Packed\t-\t4321\t4321\t-\t-\t2021-03-05 05:06:07\n"
                         "Report link" + reportLine +
                         "Disk:Docs::\n"
                         "Cafe\xCC\x81\t-\t10\t10\t-\t-\t2020-11-25 05:06:07\n"

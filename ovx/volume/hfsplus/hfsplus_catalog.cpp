@@ -46,8 +46,17 @@ enum EntryKind : uint8_t {
   KindHidden,      // a private folder of hard-link targets
 };
 
-// Where the file's record lies in a DirEntry's location, and whether its data is compressed.
-enum { kLocationFlags = 6, kLocationCompressed = 1 };
+// A DirEntry's location: where the file's record lies (node, record), then
+// whether its data is compressed, and then, for a compressed file whose
+// attribute gave its length, that length in 56 bits, which its record does
+// not hold.
+enum {
+  kLocationFlags = 6,
+  kLocationCompressed = 1,
+  kLocationLengthKnown = 2,
+  kLocationLength = 7,
+  kLocationLengthBytes = 7,
+};
 
 struct PlusEntry {
   uint64_t dataLength;
@@ -59,7 +68,7 @@ struct PlusEntry {
   uint32_t linkNumber;   // a hard link's reference number
   uint16_t recordIndex;  // the record's place in that node
   uint8_t kind;
-  uint8_t compressed;
+  uint8_t compressed;  // kLocationCompressed, and kLocationLengthKnown once the attribute gave the length
   uint8_t macType[4];
   uint8_t macCreator[4];
   uint16_t nameLength;
@@ -166,6 +175,7 @@ struct CatalogSweep {
   uint32_t fileLinkFolder;    // the folder ids of the private folders; 0 when there is none
   uint32_t folderLinkFolder;
   bool linked;                // some hard link waits for its target
+  bool compressed;            // some file's data Mac OS X stored compressed
   PlusEntry entry;
 };
 
@@ -203,7 +213,8 @@ void AddCatalogRecord(void* context, const HfsLeafRecord& leaf) {
     entry.kind = KindFile;
     entry.nodeId = ReadBE32(data + kIdOffset);
     entry.modified = ReadBE32(data + kContentModDateOffset);
-    entry.compressed = (data[kOwnerFlagsOffset] & kCompressedFlag) != 0;
+    entry.compressed = (data[kOwnerFlagsOffset] & kCompressedFlag) ? kLocationCompressed : 0;
+    sweep->compressed = sweep->compressed || entry.compressed;
     memcpy(entry.macType, data + kFinderInfoOffset, 4);
     memcpy(entry.macCreator, data + kFinderInfoOffset + 4, 4);
     entry.dataLength = ReadBE64(data + kDataForkOffset);
@@ -319,6 +330,64 @@ void ResolveLinks(HfsCatalog* catalog, uint32_t fileLinkFolder, uint32_t folderL
   }
 }
 
+// The lengths Mac OS X gave the files it stored compressed, by file id: the
+// header of each one's "com.apple.decmpfs" attribute holds it.
+struct CompressedLengths {
+  std::vector<std::pair<uint32_t, uint64_t>> lengths;
+  uint64_t maxRecords;
+};
+
+const char16_t kCompressionAttribute[] = u"com.apple.decmpfs";
+
+void AddCompressedLength(void* context, const HfsLeafRecord& leaf) {
+  enum { kNameOffset = 14, kInlineData = 0x10, kDataHeaderBytes = 16, kHeaderBytes = 16 };
+  CompressedLengths* found = static_cast<CompressedLengths*>(context);
+  // Key: its length, a pad, the file id, a start block, the name's length and the name.
+  if (leaf.length < kNameOffset || found->lengths.size() >= found->maxRecords) return;
+  const uint8_t* record = leaf.record;
+  const unsigned dataOffset = 2u + ReadBE16(record);
+  const size_t nameUnits = ReadBE16(record + 12);
+  const size_t attributeUnits = sizeof kCompressionAttribute / sizeof *kCompressionAttribute - 1;
+  if (kNameOffset + 2 * nameUnits > dataOffset || dataOffset + kDataHeaderBytes + kHeaderBytes > leaf.length ||
+      !NameIs(record + kNameOffset, nameUnits, kCompressionAttribute, attributeUnits)) {
+    return;
+  }
+  // Inline data: its type, 8 reserved bytes, its size, then the decmpfs
+  // header (little-endian: "cmpf", the kind of compression, the length).
+  const uint8_t* data = record + dataOffset;
+  const uint8_t* header = data + kDataHeaderBytes;
+  if (ReadBE32(data) != kInlineData || ReadBE32(data + 12) < kHeaderBytes || memcmp(header, "fpmc", 4) != 0) return;
+  const uint64_t length = ReadLE32(header + 8) | static_cast<uint64_t>(ReadLE32(header + 12)) << 32;
+  found->lengths.emplace_back(ReadBE32(record + 4), length);
+}
+
+// Lists a compressed file with the length of its data as Mac OS X shows it,
+// rather than the lengths of the forks that hold it compressed.
+void ApplyCompressedLengths(Volume* volume, HfsPlusState* state, HfsCatalog* catalog) {
+  const HfsVolumeInfo& info = state->info;
+  CompressedLengths found = {{}, MediumBytes(volume) / 64};
+  HfsFork fork;
+  HfsBTree tree;
+  const uint64_t blocks = (info.attributesFile.bytes + info.blockBytes - 1) / info.blockBytes;
+  if (LoadHfsFork(volume, &info, kHfsPlusAttributesFileId, kHfsDataFork, info.attributesFile.firstRecord, blocks,
+                  &fork) &&
+      OpenHfsBTree(volume, &info, &fork, &tree)) {
+    SweepHfsLeaves(&tree, AddCompressedLength, &found);
+    CloseHfsBTree(&tree);
+  }
+  ReleaseHfsFork(&fork);
+  std::sort(found.lengths.begin(), found.lengths.end());
+  for (int32_t i = 0; i < catalog->count; ++i) {
+    PlusEntry& entry = EntryAt(catalog, catalog->index[i]);
+    if (!entry.compressed || entry.kind == KindFolder || entry.kind == KindHidden) continue;
+    const auto at = std::lower_bound(found.lengths.begin(), found.lengths.end(), std::make_pair(entry.nodeId, uint64_t{0}));
+    if (at == found.lengths.end() || at->first != entry.nodeId) continue;
+    entry.dataLength = at->second;
+    entry.resourceLength = 0;
+    entry.compressed |= kLocationLengthKnown;
+  }
+}
+
 int ReadCatalog(Volume* volume) {
   CloseState(volume);
   HfsCatalog* catalog = NewHfsCatalog(volume);
@@ -336,6 +405,7 @@ int ReadCatalog(Volume* volume) {
   tree.leafLinks = nullptr;
   OrderByLeafChain(catalog, &tree, links.data());
   SortHfsCatalogIndex(catalog);
+  if (sweep->compressed) ApplyCompressedLengths(volume, state, catalog);
   if (sweep->linked) ResolveLinks(catalog, sweep->fileLinkFolder, sweep->folderLinkFolder);
   HeapFree(GetProcessHeap(), 0, sweep);
   ResetHfsWalk(volume);
@@ -378,7 +448,10 @@ void MakeDirEntry(const PlusEntry& kept, DirEntry* entry) {
   entry->location[3] = static_cast<uint8_t>(kept.recordNode);
   entry->location[4] = static_cast<uint8_t>(kept.recordIndex >> 8);
   entry->location[5] = static_cast<uint8_t>(kept.recordIndex);
-  entry->location[kLocationFlags] = kept.compressed ? kLocationCompressed : 0;
+  entry->location[kLocationFlags] = kept.compressed;
+  for (int i = 0; (kept.compressed & kLocationLengthKnown) && i < kLocationLengthBytes; ++i) {
+    entry->location[kLocationLength + i] = static_cast<uint8_t>(kept.dataLength >> (8 * (kLocationLengthBytes - 1 - i)));
+  }
 }
 
 // The fork ReadEntryData reads: the data fork, or the resource fork when the data fork is empty.
@@ -493,8 +566,15 @@ uint64_t HfsPlusEntryDataBytes(Volume* volume, const DirEntry* entry) {
 void HfsPlusEntrySizes(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t* dataSize) {
   *size = entry->size;
   *dataSize = entry->dataSize;
+  if (entry->size != UINT32_MAX && entry->dataSize != UINT32_MAX) return;
+  if (entry->location[kLocationFlags] & kLocationLengthKnown) {
+    uint64_t length = 0;
+    for (int i = 0; i < kLocationLengthBytes; ++i) length = length << 8 | entry->location[kLocationLength + i];
+    *size = *dataSize = length;
+    return;
+  }
   MacFileInfo info;
-  if ((entry->size == UINT32_MAX || entry->dataSize == UINT32_MAX) && FindHfsPlusFile(volume, entry, &info)) {
+  if (FindHfsPlusFile(volume, entry, &info)) {
     *dataSize = info.forkLength[MacDataFork];
     *size = info.forkLength[MacDataFork] + info.forkLength[MacResourceFork];
   }

@@ -28,6 +28,7 @@ HfsPlusSpec Sample() {
   HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {});
   packed.ownerFlags = 0x20;
   packed.resource = Bytes(50, 'p');
+  packed.compressedLength = 6000000000ull;
   const uint32_t target = AddHfsPlusFile(spec, docs, u"Shared", Bytes(20, 'h')).id;
   AddHfsPlusHardLink(spec, kHfsPlusRootId, u"Shared link", target);
   return spec;

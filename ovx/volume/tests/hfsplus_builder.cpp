@@ -468,6 +468,30 @@ SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {
   const BuiltTree extents = BuildTree(overflow, spec.extentsNodeBytes, 10, 2, 0, 8, false);
   const ForkPlace extentsFork = PlaceTree(layout, extents);
   const ForkPlace catalogFork = PlaceTree(layout, catalog);
+  // "com.apple.decmpfs" of each compressed file: inline data holding the
+  // decmpfs header ("cmpf", compression 4 (in the resource fork), the length).
+  std::vector<TreeRecord> attributes;
+  for (const HfsPlusItem& item : items) {
+    if (item.compressedLength == 0) continue;
+    const std::u16string name = u"com.apple.decmpfs";
+    TreeRecord record;
+    Append16(record.key, static_cast<uint16_t>(12 + 2 * name.size()));
+    Append16(record.key, 0);
+    Append32(record.key, item.id);
+    Append32(record.key, 0);
+    Append16(record.key, static_cast<uint16_t>(name.size()));
+    for (char16_t c : name) Append16(record.key, c);
+    record.data.resize(16 + 16);
+    PutBE32(record.data, 0, 0x10);
+    PutBE32(record.data, 12, 16);
+    const uint8_t header[16] = {'f', 'p', 'm', 'c', 4};
+    std::copy(header, header + 16, record.data.begin() + 16);
+    PutLE32(record.data, 16 + 8, static_cast<uint32_t>(item.compressedLength));
+    PutLE32(record.data, 16 + 12, static_cast<uint32_t>(item.compressedLength >> 32));
+    attributes.push_back(record);
+  }
+  ForkPlace attributesFork;
+  if (!attributes.empty()) attributesFork = PlaceTree(layout, BuildTree(attributes, 4096, 266, 6, 0, 8, false));
 
   // The allocation bitmap, the spare blocks and the alternate header's block.
   const uint32_t bitmapBlocks = (layout.next + spec.freeBlocks + 16) / (8 * spec.blockBytes) + 1;
@@ -510,6 +534,7 @@ SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {
   PutForkData(header, 112, allocationFork);
   PutForkData(header, 192, extentsFork);
   PutForkData(header, 272, catalogFork);
+  PutForkData(header, 352, attributesFork);
   SparseImage image;
   image.size = static_cast<uint64_t>(totalBlocks) * spec.blockBytes;
   image.pieces = std::move(layout.pieces);

@@ -2,7 +2,8 @@
 // lays them out: boot blocks and the volume header in the first allocation
 // blocks, the allocation bitmap, the extents overflow and catalog B-trees
 // (leaf nodes linked in key order under index nodes), the files' forks, and
-// the alternate header near the end. Large files are left sparse: only the
+// the alternate header near the end, and the attributes B-tree where a file
+// says how long its compressed data is. Large files are left sparse: only the
 // bytes given are written, so a volume with a 4 GB file stays small on disk.
 #pragma once
 #include <cstdint>
@@ -32,6 +33,7 @@ struct HfsPlusItem {
   Bytes resource;
   uint32_t fragmentBlocks = 0;  // > 0: the data fork lies in runs of this many blocks with a free block between
   uint8_t ownerFlags = 0;       // 0x20: compressed
+  uint64_t compressedLength = 0;  // > 0: the file's length in its "com.apple.decmpfs" attribute
   uint32_t special = 0;         // a hard link's reference number, an iNode's link count
   uint16_t fileMode = 0;        // 0: 0644 for files, 0755 for folders
 };

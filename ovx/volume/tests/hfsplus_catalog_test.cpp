@@ -263,12 +263,25 @@ TEST(HfsPlusReading, CompressedFilesAreListedButNotRead) {
   HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {});
   packed.ownerFlags = 0x20;
   packed.resource = PatternBytes(600, 9);  // what Mac OS X keeps there is compressed data, not the file
+  packed.compressedLength = 5000000000ull;
+  HfsPlusItem& unsized = AddHfsPlusFile(spec, kHfsPlusRootId, u"Unsized", {});
+  unsized.ownerFlags = 0x20;
+  unsized.resource = PatternBytes(70, 9);
   AddHfsPlusFile(spec, kHfsPlusRootId, u"Plain", PatternBytes(10, 1));
   Volume* volume = OpenSpec(dir, spec);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   const std::vector<DirEntry> files = ListEntries(volume, "Disk:");
-  ASSERT_EQ((Names{"Packed", "Plain"}), EntryNames(files));
+  ASSERT_EQ((Names{"Packed", "Plain", "Unsized"}), EntryNames(files));
+  // Listed with the length Mac OS X shows, which its decmpfs attribute keeps;
+  // without one, with its forks' lengths.
+  uint64_t size = 0, dataSize = 0;
+  EntrySizes(volume, &files[0], &size, &dataSize);
+  EXPECT_EQ(UINT32_MAX, files[0].dataSize);
+  EXPECT_EQ(5000000000ull, size);
+  EXPECT_EQ(5000000000ull, dataSize);
+  EXPECT_EQ(70u, files[2].size);
+  EXPECT_EQ(0, EntryDataReadable(volume, &files[2]));
   EXPECT_EQ(0, EntryDataReadable(volume, &files[0]));
   EXPECT_EQ(1, EntryDataReadable(volume, &files[1]));
   Bytes buffer(4096, 0xEE);
