@@ -414,17 +414,7 @@ int ReadCatalog(Volume* volume) {
 
 bool IsListed(const PlusEntry& entry) { return entry.kind != KindHidden; }
 
-int FindFolder(const Volume* volume, uint32_t parentId, const char* name, size_t nameLength, uint32_t* folderId) {
-  const uint64_t *child, *last;
-  for (HfsChildRange(volume->hfsCatalog, parentId, &child, &last); child != last; ++child) {
-    const PlusEntry& entry = EntryAt(volume->hfsCatalog, *child);
-    if (entry.kind == KindFolder && entry.nameLength == nameLength && memcmp(entry.name, name, nameLength) == 0) {
-      *folderId = entry.nodeId;
-      return 1;
-    }
-  }
-  return 0;
-}
+bool IsFolder(const PlusEntry& entry) { return entry.kind == KindFolder; }
 
 void MakeDirEntry(const PlusEntry& kept, DirEntry* entry) {
   memset(entry, 0, sizeof *entry);
@@ -461,7 +451,7 @@ MacFork EntryFork(const MacFileInfo& info) { return info.forkLength[MacDataFork]
 
 int ListHfsPlusDirectory(Volume* volume, const char* path, DirEntry** array) {
   if (path[0] == '\0' && !ReadCatalog(volume)) return kListingAbandoned;
-  if (!WalkHfsPath(volume, path, FindFolder)) return kListingAbandoned;
+  if (!WalkHfsPath(volume, path, FindCatalogFolder<PlusEntry, IsFolder>)) return kListingAbandoned;
   const uint64_t *first, *last;
   HfsChildRange(volume->hfsCatalog, volume->currentDirId, &first, &last);
   int count = 0;

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "volume.h"
 
@@ -51,6 +52,23 @@ void ResetHfsWalk(Volume* volume);
 // bytes) in folder parentId. Returns 1; 0 when it holds none.
 typedef int (*HfsFolderFinder)(const Volume* volume, uint32_t parentId, const char* name, size_t nameLength,
                                uint32_t* folderId);
+
+// The HfsFolderFinder of a format whose records (Entry) carry nodeId,
+// nameLength and name, and are told to be folders by isFolder: the first
+// folder of that name among parentId's children.
+template <typename Entry, bool (*isFolder)(const Entry&)>
+int FindCatalogFolder(const Volume* volume, uint32_t parentId, const char* name, size_t nameLength,
+                      uint32_t* folderId) {
+  const uint64_t *child, *last;
+  for (HfsChildRange(volume->hfsCatalog, parentId, &child, &last); child != last; ++child) {
+    const Entry& entry = *reinterpret_cast<const Entry*>(HfsCatalogRecord(volume->hfsCatalog, *child));
+    if (isFolder(entry) && entry.nameLength == nameLength && memcmp(entry.name, name, nameLength) == 0) {
+      *folderId = entry.nodeId;
+      return 1;
+    }
+  }
+  return 0;
+}
 
 // Walks to path (folder names each followed by ':') from the folder the last
 // walk reached, or from the last folder it shares with path. Returns 1 with

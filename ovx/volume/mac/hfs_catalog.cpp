@@ -212,17 +212,7 @@ int MakeFileTable(Volume* volume) {
   return 1;
 }
 
-int FindFolder(const Volume* volume, uint32_t parentId, const char* name, size_t nameLength, uint32_t* folderId) {
-  const uint64_t *child, *last;
-  for (HfsChildRange(volume->hfsCatalog, parentId, &child, &last); child != last; ++child) {
-    const HfsCatalogEntry& entry = EntryAt(volume->hfsCatalog, *child);
-    if (entry.folder && entry.nameLength == nameLength && memcmp(entry.name, name, nameLength) == 0) {
-      *folderId = entry.nodeId;
-      return 1;
-    }
-  }
-  return 0;
-}
+bool IsFolder(const HfsCatalogEntry& entry) { return entry.folder != 0; }
 
 // The fork ReadEntryData reads and its length.
 void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
@@ -234,7 +224,7 @@ void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
 
 int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
   if (path[0] == '\0' && !ReadCatalog(volume)) return kListingAbandoned;
-  if (!WalkHfsPath(volume, path, FindFolder)) return kListingAbandoned;
+  if (!WalkHfsPath(volume, path, FindCatalogFolder<HfsCatalogEntry, IsFolder>)) return kListingAbandoned;
   const uint64_t *first, *last;
   HfsChildRange(volume->hfsCatalog, volume->currentDirId, &first, &last);
   if (!array || first == last) return 0;
