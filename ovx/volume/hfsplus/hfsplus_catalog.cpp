@@ -87,6 +87,9 @@ const PlusEntry& EntryAt(const HfsCatalog* catalog, uint64_t indexed) {
 
 uint32_t Saturated(uint64_t value) { return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value); }
 
+// Both forks' lengths together; a damaged record's may add up past 64 bits.
+uint64_t ForksLength(uint64_t data, uint64_t resource) { return data > UINT64_MAX - resource ? UINT64_MAX : data + resource; }
+
 // The private folders in the root folder whose names begin with NUL
 // characters or end in a carriage return, so that no one names them.
 const char16_t kFileLinkFolder[] = u"\0\0\0\0HFS+ Private Data";
@@ -431,7 +434,7 @@ void MakeDirEntry(const PlusEntry& kept, DirEntry* entry) {
   memcpy(entry->macCreator, kept.macCreator, 4);
   // Lengths past 4 GB stand at UINT32_MAX; HfsPlusEntrySizes reads them whole.
   entry->dataSize = Saturated(kept.dataLength);
-  entry->size = Saturated(kept.dataLength + kept.resourceLength);
+  entry->size = Saturated(ForksLength(kept.dataLength, kept.resourceLength));
   entry->location[0] = static_cast<uint8_t>(kept.recordNode >> 24);
   entry->location[1] = static_cast<uint8_t>(kept.recordNode >> 16);
   entry->location[2] = static_cast<uint8_t>(kept.recordNode >> 8);
@@ -566,7 +569,7 @@ void HfsPlusEntrySizes(Volume* volume, const DirEntry* entry, uint64_t* size, ui
   MacFileInfo info;
   if (FindHfsPlusFile(volume, entry, &info)) {
     *dataSize = info.forkLength[MacDataFork];
-    *size = info.forkLength[MacDataFork] + info.forkLength[MacResourceFork];
+    *size = ForksLength(info.forkLength[MacDataFork], info.forkLength[MacResourceFork]);
   }
 }
 

@@ -393,6 +393,20 @@ TEST(HfsPlusDamage, DamagedCatalogsListWhatTheyCanAndNoMore) {
   EXPECT_EQ(endless.size(), EntryDataBufferBytes(volume, &a));
   EXPECT_EQ(4096u, ReadEntryBytes(volume, a).size());  // the one block its extents hold
   CloseVolume(volume);
+
+  // Forks whose lengths add up past 64 bits: the size stands at the most,
+  // never wrapped round to a small one.
+  PutBE32(endless, recordA + 10 + 88, 0xFFFFFFFF);
+  PutBE32(endless, recordA + 10 + 168, 0x80000000);
+  volume = OpenImageBytes(dir, "wrapping.img", endless);
+  ASSERT_NE(nullptr, volume);
+  ASSERT_EQ(1u, ListEntries(volume, "").size());
+  const DirEntry wrapping = EntryNamed(ListEntries(volume, "Disk:"), "A");
+  EXPECT_EQ(UINT32_MAX, wrapping.size);
+  EntrySizes(volume, &wrapping, &size, &dataSize);
+  EXPECT_EQ(UINT64_MAX, size);
+  EXPECT_EQ(0xFFFFFFFF00000064ull, dataSize);
+  CloseVolume(volume);
 }
 
 }  // namespace
