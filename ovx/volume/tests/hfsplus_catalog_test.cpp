@@ -214,6 +214,45 @@ TEST(HfsPlusListing, HardLinksStandForTheirTargetAndThePrivateFolderIsHidden) {
   CloseVolume(volume);
 }
 
+// A folder's hard link (as Time Machine makes them) lists as that folder,
+// its contents reached through the link; the walk of every folder meets
+// the folder once by its id.
+TEST(HfsPlusListing, FolderHardLinksStandForTheirFolder) {
+  ScratchDir dir;
+  HfsPlusSpec spec;
+  spec.volumeName = u"Disk";
+  const uint32_t hidden = AddHfsPlusFolder(spec, kHfsPlusRootId, u".HFS+ Private Directory Data\r");
+  const uint32_t target = AddHfsPlusFolder(spec, hidden, u"dir_77", kMarch2021);
+  AddHfsPlusFile(spec, target, u"Inside", PatternBytes(30, 3));
+  const uint32_t backups = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Backups");
+  for (const char16_t* name : {u"Monday", u"Tuesday"}) {
+    HfsPlusItem& link = AddHfsPlusFile(spec, backups, name, {});
+    link.type = "fdrp";
+    link.creator = "MACS";
+    link.special = 77;
+  }
+  HfsPlusItem& broken = AddHfsPlusFile(spec, backups, u"Gone", {});
+  broken.type = "fdrp";
+  broken.creator = "MACS";
+  broken.special = 78;  // names no folder: stays the small file it is
+  Volume* volume = OpenSpec(dir, spec);
+  ASSERT_NE(nullptr, volume);
+  ASSERT_EQ(1u, ListEntries(volume, "").size());
+  EXPECT_EQ((Names{"Backups"}), EntryNames(ListEntries(volume, "Disk:")));
+  const std::vector<DirEntry> links = ListEntries(volume, "Disk:Backups:");
+  ASSERT_EQ((Names{"Gone", "Monday", "Tuesday"}), EntryNames(links));
+  EXPECT_EQ(0u, links[0].attributes);
+  for (const DirEntry& link : {links[1], links[2]}) {
+    EXPECT_EQ(uint32_t{kDirEntryFolder}, link.attributes) << link.name;
+    EXPECT_EQ(target, link.nodeId) << link.name;
+    EXPECT_EQ(backups, link.parentId) << link.name;
+  }
+  const std::vector<DirEntry> inside = ListEntries(volume, "Disk:Backups:Tuesday:");
+  ASSERT_EQ((Names{"Inside"}), EntryNames(inside));
+  EXPECT_EQ(PatternBytes(30, 3), Head(ReadEntryBytes(volume, inside[0]), 30));
+  CloseVolume(volume);
+}
+
 TEST(HfsPlusReading, ForksThroughTheExtentsOverflowFileAndPast4GB) {
   ScratchDir dir;
   HfsPlusSpec spec;
