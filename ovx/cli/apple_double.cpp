@@ -20,7 +20,7 @@ void PutBE32(std::vector<uint8_t>* out, size_t at, uint32_t value) {
 
 }  // namespace
 
-bool NeedsAppleDouble(const uint8_t finderInfo[32], uint32_t resourceLength) {
+bool NeedsAppleDouble(const uint8_t finderInfo[32], uint64_t resourceLength) {
   static const uint8_t kZero[kFinderInfoBytes] = {};
   return resourceLength != 0 || memcmp(finderInfo, kZero, kFinderInfoBytes) != 0;
 }

@@ -12,4 +12,4 @@ std::vector<uint8_t> MakeAppleDouble(const uint8_t finderInfo[32], const uint8_t
 
 // Whether a file with this Finder information and resource fork needs a "._"
 // file at all: any Finder information that is not zero, or a resource fork.
-bool NeedsAppleDouble(const uint8_t finderInfo[32], uint32_t resourceLength);
+bool NeedsAppleDouble(const uint8_t finderInfo[32], uint64_t resourceLength);

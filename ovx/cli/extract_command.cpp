@@ -13,12 +13,15 @@
 #include "list_directory.h"
 #include "mac_file.h"
 #include "ovxcli_run.h"
+#include "volume_formats.h"
 
 namespace {
 
 // Progress is worth showing only where an extraction takes a while.
 const uint64_t kLargeVolumeBytes = 32ull << 20;
 const uint64_t kProgressStepBytes = 16ull << 20;
+// Forks read piece by piece are written in pieces of this size.
+const uint32_t kStreamPieceBytes = 1u << 20;
 
 struct Extraction {
   Volume* volume;
@@ -53,6 +56,10 @@ class HeapBlock {
   uint8_t* data_ = nullptr;
 };
 
+HostFileTime TimeOf(const Extraction& x, const DirEntry& entry) {
+  return HostFileTime{entry.modified, FormatRow(x.volume->format).utcDates};
+}
+
 std::string Joined(const std::string& folder, const std::string& name) { return folder.empty() ? name : folder + "/" + name; }
 
 void Fail(Extraction* x, const std::string& what, const std::string& reason) {
@@ -80,24 +87,66 @@ void ShowProgress(Extraction* x) {
 // to the fork. Returns false when that is less than the fork holds.
 bool ReadFork(Volume* volume, const MacFileInfo& info, MacFork fork, HeapBlock* block, uint32_t* length) {
   *length = 0;
-  const uint32_t wanted = info.forkLength[fork];
+  const uint64_t wanted = info.forkLength[fork];
   if (wanted == 0) return true;
-  if (!block->Allocate(MacForkBufferBytes(volume, &info, fork))) return false;
+  if (wanted > UINT32_MAX || !block->Allocate(MacForkBufferBytes(volume, &info, fork))) return false;
   const uint32_t read = ReadMacFork(volume, &info, fork, block->data());
-  *length = read < wanted ? read : wanted;
+  *length = read < wanted ? read : static_cast<uint32_t>(wanted);
   return read >= wanted;
+}
+
+// Writes the data fork to the host file at path piece by piece, where the
+// format reads forks so (HFS+, whose forks pass 4 GB): sets *reason to why
+// the file could not be written ("" when it was), *length to the bytes
+// written and *whole to whether that is the whole fork. Returns false,
+// writing nothing, where the format reads forks only whole.
+bool StreamDataFork(Extraction* x, const MacFileInfo& info, const std::string& path, const HostFileTime& modified,
+                    std::string* reason, uint64_t* length, bool* whole) {
+  MacForkReader reader;
+  if (!OpenMacForkReader(x->volume, &info, MacDataFork, &reader)) {
+    CloseMacForkReader(&reader);
+    return false;
+  }
+  HeapBlock piece;
+  *length = 0;
+  *whole = false;
+  if (!piece.Allocate(kStreamPieceBytes)) {
+    CloseMacForkReader(&reader);
+    *reason = "out of memory";
+    return true;
+  }
+  *reason = WriteHostFileFrom(
+      path, reader.length,
+      [&](uint64_t offset, size_t bytes, const uint8_t** data) {
+        *data = piece.data();
+        const uint32_t read = ReadMacForkAt(&reader, offset, piece.data(), static_cast<uint32_t>(bytes));
+        *length = offset + read;
+        return static_cast<size_t>(read);
+      },
+      x->force, modified);
+  *whole = *length == reader.length;
+  CloseMacForkReader(&reader);
+  return true;
 }
 
 void WriteMacFile(Extraction* x, const std::string& folder, const std::string& name, const DirEntry& entry) {
   const std::string path = Joined(folder, name);
   MacFileInfo info;
   if (!ReadMacFileInfo(x->volume, &entry, &info)) return Fail(x, path, "its record cannot be found again");
+  if (info.compressed) return Fail(x, path, "Mac OS X stored it compressed, which cannot be read");
   HeapBlock data, resource;
-  uint32_t dataLength = 0, resourceLength = 0;
-  const bool wholeData = ReadFork(x->volume, info, MacDataFork, &data, &dataLength);
+  uint64_t dataLength = 0;
+  uint32_t resourceLength = 0;
+  bool wholeData = true;
+  std::string reason;
+  if (!StreamDataFork(x, info, x->dir + "/" + path, TimeOf(*x, entry), &reason, &dataLength, &wholeData)) {
+    uint32_t read = 0;
+    wholeData = ReadFork(x->volume, info, MacDataFork, &data, &read);
+    dataLength = read;
+    reason = WriteHostFile(x->dir + "/" + path, data.data(), read, x->force, TimeOf(*x, entry));
+  }
   const bool sidecar = !x->dataOnly && NeedsAppleDouble(info.finderInfo, info.forkLength[MacResourceFork]);
   const bool wholeResource = !sidecar || ReadFork(x->volume, info, MacResourceFork, &resource, &resourceLength);
-  std::string reason = WriteHostFile(x->dir + "/" + path, data.data(), dataLength, x->force, entry.modified);
   if (!reason.empty()) {
     Fail(x, path, reason);
   } else {
@@ -109,7 +158,7 @@ void WriteMacFile(Extraction* x, const std::string& folder, const std::string& n
     const std::vector<uint8_t> header =
         MakeAppleDouble(info.finderInfo, resource.data(), resourceLength);
     const std::string headerPath = Joined(folder, "._" + name);
-    reason = WriteHostFile(x->dir + "/" + headerPath, header.data(), header.size(), x->force, entry.modified);
+    reason = WriteHostFile(x->dir + "/" + headerPath, header.data(), header.size(), x->force, TimeOf(*x, entry));
     if (!reason.empty()) {
       Fail(x, headerPath, reason);
     } else {
@@ -126,10 +175,10 @@ void WriteOtherFile(Extraction* x, const std::string& folder, const std::string&
   if (room != 0 && !data.Allocate(room)) return Fail(x, path, "out of memory");
   uint32_t length = room != 0 ? ReadEntryData(x->volume, data.data(), &entry) : 0;
   // Atari directories count whole sectors: what the chain holds is the file.
-  const bool atari = x->volume->format == FormatAtariDos || x->volume->format == FormatMyDos;
+  const bool atari = FormatRow(x->volume->format).dataLength != nullptr;
   const bool whole = atari || length >= entry.size;
   if (!atari && length > entry.size) length = entry.size;
-  const std::string reason = WriteHostFile(x->dir + "/" + path, data.data(), length, x->force, entry.modified);
+  const std::string reason = WriteHostFile(x->dir + "/" + path, data.data(), length, x->force, TimeOf(*x, entry));
   if (!reason.empty()) return Fail(x, path, reason);
   ++x->files;
   x->bytes += length;
@@ -159,7 +208,7 @@ void ExtractListing(Extraction* x, const std::string& folder, const DirEntry* en
         Fail(x, path + "/", reason);
         x->blockedFolders.insert(path);
       }
-    } else if (x->volume->format == FormatHfs || x->volume->format == FormatMfs) {
+    } else if (FormatRow(x->volume->format).macintosh) {
       WriteMacFile(x, folder, name, entry);
     } else {
       WriteOtherFile(x, folder, name, entry);

@@ -5,13 +5,12 @@
 #include "byte_order.h"
 #include "image_open.h"
 #include "list_directory.h"
+#include "volume_formats.h"
 
-char FolderSeparator(VolumeFormat format) {
-  return format == FormatHfs || format == FormatMfs ? ':' : '\\';
-}
+char FolderSeparator(VolumeFormat format) { return FormatRow(format).folderSeparator; }
 
 uint32_t FolderKey(const Volume* volume, const DirEntry& entry) {
-  return volume->format == FormatHfs ? entry.nodeId : ReadLE16(entry.location);
+  return FormatRow(volume->format).macintosh ? entry.nodeId : ReadLE16(entry.location);
 }
 
 int ListArgumentFolder(Volume* volume, const char* argument, DirEntry** array, char* path, uint32_t* key) {

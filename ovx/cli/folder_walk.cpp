@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "list_directory.h"
+#include "volume_formats.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ void PushSubFolders(Walk* walk, const std::string& path, const DirEntry* entries
 bool IsDescendable(const Volume* volume, const DirEntry& entry) {
   if (!(entry.attributes & kDirEntryFolder)) return false;
   // A Macintosh folder of that name is a folder like any other.
-  if (volume->format == FormatHfs || volume->format == FormatMfs) return true;
+  if (FormatRow(volume->format).macintosh) return true;
   return strcmp(entry.name, ".") != 0 && strcmp(entry.name, "..") != 0;
 }
 

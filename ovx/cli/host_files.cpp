@@ -20,6 +20,9 @@ const char kExists[] = "it exists (--force overwrites it)";
 const char kLink[] = "a link stands there";
 const char kNotFolder[] = "a file of that name stands there";
 
+// Files are written a piece at a time, however their bytes come.
+const size_t kPieceBytes = 1u << 20;
+
 bool IsZero(const FILETIME& time) { return time.dwLowDateTime == 0 && time.dwHighDateTime == 0; }
 
 #ifdef _WIN32
@@ -36,11 +39,20 @@ bool IsLink(DWORD attributes) {
 
 #else
 
-// A FILETIME of local time as the host's clock counts, through the host's
-// idea of the local time zone.
-bool ToHostTime(const FILETIME& local, time_t* out) {
+// A FILETIME of local time as the host's clock counts: a wall-clock time
+// through the host's idea of the local time zone, a time kept in UTC back
+// by the offset that made it local.
+bool ToHostTime(const HostFileTime& modified, time_t* out) {
+  const int64_t kUnixEpochSeconds = 11644473600;
+  FILETIME utc;
+  if (modified.fromUtc) {
+    if (!LocalFileTimeToFileTime(&modified.local, &utc)) return false;
+    *out = static_cast<time_t>(static_cast<int64_t>((static_cast<uint64_t>(utc.dwHighDateTime) << 32 | utc.dwLowDateTime) /
+                                                    10000000) - kUnixEpochSeconds);
+    return true;
+  }
   SYSTEMTIME t;
-  if (!FileTimeToSystemTime(&local, &t)) return false;
+  if (!FileTimeToSystemTime(&modified.local, &t)) return false;
   struct tm broken = {};
   broken.tm_year = t.wYear - 1900;
   broken.tm_mon = t.wMonth - 1;
@@ -68,8 +80,8 @@ std::string MakeHostFolder(const std::string& path, bool top) {
   return attributes & FILE_ATTRIBUTE_DIRECTORY ? "" : kNotFolder;
 }
 
-std::string WriteHostFile(const std::string& path, const uint8_t* data, size_t length, bool force,
-                          const FILETIME& modified) {
+std::string WriteHostFileFrom(const std::string& path, uint64_t length, const HostFileSource& source, bool force,
+                              const HostFileTime& modified) {
   if (IsLink(GetFileAttributesA(path.c_str()))) return kLink;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, force ? CREATE_ALWAYS : CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -78,15 +90,19 @@ std::string WriteHostFile(const std::string& path, const uint8_t* data, size_t l
     return error == ERROR_FILE_EXISTS ? kExists : Reason(error);
   }
   std::string reason;
-  for (size_t done = 0; done < length && reason.empty();) {
-    const DWORD piece = length - done > (1u << 20) ? 1u << 20 : static_cast<DWORD>(length - done);
+  for (uint64_t done = 0; done < length && reason.empty();) {
+    const uint8_t* data = nullptr;
+    const size_t wanted = length - done > kPieceBytes ? kPieceBytes : static_cast<size_t>(length - done);
+    const DWORD piece = static_cast<DWORD>(source(done, wanted, &data));
+    if (piece == 0) break;
     DWORD written = 0;
-    if (!WriteFile(file, data + done, piece, &written, nullptr) || written != piece) reason = Reason(GetLastError());
+    if (!WriteFile(file, data, piece, &written, nullptr) || written != piece) reason = Reason(GetLastError());
     done += written;
   }
+  // The platform turns local times back as it made them, whatever the volume kept.
   FILETIME universal;
-  if (reason.empty() && !IsZero(modified) &&
-      !(LocalFileTimeToFileTime(&modified, &universal) && SetFileTime(file, nullptr, nullptr, &universal))) {
+  if (reason.empty() && !IsZero(modified.local) &&
+      !(LocalFileTimeToFileTime(&modified.local, &universal) && SetFileTime(file, nullptr, nullptr, &universal))) {
     reason = "its time cannot be set";
   }
   if (!CloseHandle(file) && reason.empty()) reason = Reason(GetLastError());
@@ -107,8 +123,8 @@ std::string MakeHostFolder(const std::string& path, bool top) {
   return S_ISDIR(status.st_mode) ? "" : kNotFolder;
 }
 
-std::string WriteHostFile(const std::string& path, const uint8_t* data, size_t length, bool force,
-                          const FILETIME& modified) {
+std::string WriteHostFileFrom(const std::string& path, uint64_t length, const HostFileSource& source, bool force,
+                              const HostFileTime& modified) {
   // O_NOFOLLOW refuses a link in the file's own place; the folders above it
   // were made or checked on the way down.
   const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | (force ? O_TRUNC : O_EXCL);
@@ -119,17 +135,25 @@ std::string WriteHostFile(const std::string& path, const uint8_t* data, size_t l
     return strerror(errno);
   }
   std::string reason;
-  for (size_t done = 0; done < length && reason.empty();) {
-    const ssize_t written = write(fd, data + done, length - done);
+  const uint8_t* data = nullptr;
+  size_t have = 0;  // bytes of data not yet written
+  for (uint64_t done = 0; done < length && reason.empty();) {
+    if (have == 0) {
+      have = source(done, length - done > kPieceBytes ? kPieceBytes : static_cast<size_t>(length - done), &data);
+      if (have == 0) break;
+    }
+    const ssize_t written = write(fd, data, have);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       reason = written < 0 ? strerror(errno) : "nothing could be written";
     } else {
       done += static_cast<size_t>(written);
+      data += written;
+      have -= static_cast<size_t>(written);
     }
   }
   time_t when;
-  if (reason.empty() && !IsZero(modified)) {
+  if (reason.empty() && !IsZero(modified.local)) {
     struct timespec times[2];
     times[0].tv_nsec = UTIME_OMIT;
     times[0].tv_sec = 0;
@@ -146,3 +170,14 @@ std::string WriteHostFile(const std::string& path, const uint8_t* data, size_t l
 }
 
 #endif
+
+std::string WriteHostFile(const std::string& path, const uint8_t* data, size_t length, bool force,
+                          const HostFileTime& modified) {
+  return WriteHostFileFrom(
+      path, length,
+      [data](uint64_t offset, size_t bytes, const uint8_t** piece) {
+        *piece = data + offset;
+        return bytes;
+      },
+      force, modified);
+}

@@ -17,8 +17,8 @@ const char* OpenFailureReason(DWORD error, char* scratch, size_t scratchSize) {
 }
 
 Volume* OpenImageOrReport(const char* path, FILE* err) {
-  // ovxcli reads only what listings return, never the volume's catalog.
-  Volume* volume = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path), OpenReadOnly | OpenCompactCatalog);
+  // ovxcli reads only what listings return, never the volume's catalog, and writes names in UTF-8.
+  Volume* volume = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path), OpenReadOnly | OpenCompactCatalog | OpenUtf8Names);
   if (!volume) {
     char scratch[32];
     fprintf(err, "ovxcli: cannot open %s: %s\n", path, OpenFailureReason(GetLastError(), scratch, sizeof scratch));

@@ -2,18 +2,9 @@
 
 #include "image_open.h"
 #include "ovxcli_run.h"
+#include "volume_formats.h"
 
-const char* FormatName(VolumeFormat format) {
-  switch (format) {
-    case FormatAtariDos: return "atari-dos";
-    case FormatMyDos: return "mydos";
-    case FormatFat12: return "fat12";
-    case FormatFat16: return "fat16";
-    case FormatMfs: return "mfs";
-    case FormatHfs: return "hfs";
-    default: return "none";
-  }
-}
+const char* FormatName(VolumeFormat format) { return FormatRow(format).name; }
 
 int RunInfoCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
   if (argc != 1) return kExitUsage;

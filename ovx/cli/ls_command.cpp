@@ -28,21 +28,21 @@ char* PutDigits(char* at, unsigned value, int width) {
 }
 
 // Decimal, two digits at a time from the right.
-char* PutNumber(char* at, uint32_t value) {
+char* PutNumber(char* at, uint64_t value) {
   static const char kPairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
-  char digits[10];
+  char digits[20];
   char* first = digits + sizeof digits;
   while (value >= 100) {
     first -= 2;
-    memcpy(first, kPairs + 2 * (value % 100), 2);
+    memcpy(first, kPairs + 2 * static_cast<unsigned>(value % 100), 2);
     value /= 100;
   }
   if (value >= 10) {
     first -= 2;
-    memcpy(first, kPairs + 2 * value, 2);
+    memcpy(first, kPairs + 2 * static_cast<unsigned>(value), 2);
   } else {
     *--first = static_cast<char>('0' + value);
   }
@@ -75,7 +75,7 @@ char* PutModified(char* at, const FILETIME& modified) {
 // share their time stamps, so the last one formatted is kept.
 class ListingOutput {
  public:
-  explicit ListingOutput(FILE* out) : out_(out) {}
+  ListingOutput(Volume* volume, FILE* out) : volume_(volume), out_(out) {}
   ~ListingOutput() { Flush(); }
   ListingOutput(const ListingOutput&) = delete;
   ListingOutput& operator=(const ListingOutput&) = delete;
@@ -88,13 +88,16 @@ class ListingOutput {
     *at++ = '\t';
     *at++ = (entry.attributes & kDirEntryFolder) ? 'd' : '-';
     *at++ = '\t';
-    char* const size = at;
-    at = PutNumber(at, entry.size);
+    uint64_t size = entry.size, dataSize = entry.dataSize;
+    // Only HFS+ files past 4 GB hold less than their sizes.
+    if (size == UINT32_MAX || dataSize == UINT32_MAX) EntrySizes(volume_, &entry, &size, &dataSize);
+    char* const sizeText = at;
+    at = PutNumber(at, size);
     *at++ = '\t';
-    if (entry.dataSize == entry.size) {  // every file but a Macintosh file with a resource fork
-      for (const char* digit = size; *digit != '\t'; ++digit) *at++ = *digit;
+    if (dataSize == size) {  // every file but a Macintosh file with a resource fork
+      for (const char* digit = sizeText; *digit != '\t'; ++digit) *at++ = *digit;
     } else {
-      at = PutNumber(at, entry.dataSize);
+      at = PutNumber(at, dataSize);
     }
     *at++ = '\t';
     at = PutFourChars(at, entry.macType);
@@ -129,14 +132,15 @@ class ListingOutput {
   }
 
  private:
-  // Tabs, kind, two numbers of up to 10 digits, type, creator, the time and the line end.
-  static const size_t kLineBytesBesideName = 6 + 1 + 10 + 10 + 4 + 4 + 19 + 1;
+  // Tabs, kind, two numbers of up to 20 digits, type, creator, the time and the line end.
+  static const size_t kLineBytesBesideName = 6 + 1 + 20 + 20 + 4 + 4 + 19 + 1;
 
   char* Room(size_t bytes) {
     if (used_ + bytes > kBufferBytes) Flush();
     return buffer_.get() + used_;
   }
 
+  Volume* volume_;
   FILE* out_;
   size_t used_ = 0;
   bool haveStamp_ = false;
@@ -177,7 +181,7 @@ int RunLsCommand(int argc, const char* const* argv, FILE* out, FILE* err) {
   if (!OpenFolderOrReport(argv[0], argc == 2 ? argv[1] : "", &opened, err)) return kExitFailure;
   bool whole = true;
   {
-    ListingOutput output(out);  // writes what it holds when it goes
+    ListingOutput output(opened.volume, out);  // writes what it holds when it goes
     PrintListing(opened.listing, opened.count, &output);
     if (recursive) whole = ListSubFolders(opened, &opened.listing, &output);
   }

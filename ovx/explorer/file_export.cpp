@@ -8,12 +8,12 @@
 #include "file_list.h"
 #include "list_directory.h"
 #include "resource_ids.h"
+#include "volume_formats.h"
 
 namespace {
 
 const uint8_t kCarriageReturn = 0x0D;
 const uint8_t kLineFeed = 0x0A;
-const uint8_t kAtariEndOfLine = 0x9B;
 const uint8_t kTextFiller = '+';
 const uint8_t kContentsFiller = '-';
 // A 32-bit process cannot hold a block this large; sizes from a hostile
@@ -40,15 +40,7 @@ uint64_t WithinMedium(uint64_t length) {
 
 // The byte that ends a line in the text files of a volume of format, or -1
 // when its texts are passed on unchanged.
-int LineEndByte(VolumeFormat format) {
-  switch (format) {
-    case FormatHfs:
-    case FormatMfs: return kCarriageReturn;
-    case FormatAtariDos:
-    case FormatMyDos: return kAtariEndOfLine;
-    default: return -1;
-  }
-}
+int LineEndByte(VolumeFormat format) { return FormatRow(format).textLineEnd; }
 
 // The bytes a drag out announces and hands over, into *length: on a Windows
 // drive the file's size; elsewhere its data as ReadEntryData delivers it, cut
@@ -123,6 +115,14 @@ void AppendCode(char* text, int size, const char* label, const uint8_t code[4]) 
   snprintf(text + used, size - used, "%s%4.4s\n", label, reinterpret_cast<const char*>(code));
 }
 
+// A file whose data cannot be read (an HFS+ file Mac OS X stored
+// compressed, one of 4 GB or more) is refused, never handed over as other bytes.
+bool CanHandOver(const DirEntry& entry) {
+  uint64_t size, dataSize;
+  EntrySizes(explorer.currentVolume, &entry, &size, &dataSize);
+  return EntryDataReadable(explorer.currentVolume, &entry) && size <= UINT32_MAX;
+}
+
 }  // namespace
 
 uint64_t CountLineEnds(const uint8_t* text, uint64_t length, VolumeFormat format) {
@@ -168,22 +168,25 @@ int FormatProperties(int entryIndex, char* text, int size) {
   if (!entry || size <= 0) return 0;
   char modified[2 * kTextChars];
   FormatEntryTime(entry->modified, modified, sizeof modified);
-  // Unsigned, as the Size column shows it: a file of 2 GB or more is not negative.
-  snprintf(text, size, "File: %s\n\nSize: %lu bytes\n\nModified: %s\n\n", entry->name,
-           static_cast<unsigned long>(entry->size), modified);
-  // MFS entries carry type and creator too, but only HFS volumes show them.
-  if (CurrentFormat() == FormatHfs) {
+  // Unsigned, as the Size column shows it: a file of 2 GB or more is not
+  // negative, and one of HFS+ past 4 GB shows its whole size.
+  uint64_t bytes, dataSize;
+  EntrySizes(explorer.currentVolume, entry, &bytes, &dataSize);
+  snprintf(text, size, "File: %s\n\nSize: %llu bytes\n\nModified: %s\n\n", entry->name,
+           static_cast<unsigned long long>(bytes), modified);
+  // MFS entries carry type and creator too, but only HFS and HFS+ volumes show them.
+  if (FormatRow(CurrentFormat()).showsTypeAndCreator) {
     AppendCode(text, size, "Type: ", entry->macType);
     AppendCode(text, size, "Creator: ", entry->macCreator);
   }
   return 1;
 }
 
-void ShowProperties(const char* name) {
-  const int index = FirstEntryNamed(name);
-  if (index < 0) return;
+void ShowProperties(const char* name) { ShowEntryProperties(FirstEntryNamed(name)); }
+
+void ShowEntryProperties(int entryIndex) {
   char text[4 * kTextChars];
-  if (!FormatProperties(index, text, sizeof text)) return;
+  if (!FormatProperties(entryIndex, text, sizeof text)) return;
   MessageBoxA(nullptr, text, "File Properties", MB_OK);
 }
 
@@ -191,12 +194,14 @@ void ShowRowProperties(int row) {
   char text[kTextChars];
   LPARAM parameter = 0;
   if (!ReadRow(row, text, sizeof text, &parameter)) return;
+  // HFS+ names shown in the ANSI code page may be alike: the row's own entry.
+  if (FormatRow(CurrentFormat()).enterFolder) return ShowEntryProperties(GetRowEntryIndex(row));
   ShowProperties(text);
 }
 
 HGLOBAL ReadFileAsText(int entryIndex) {
   const DirEntry* entry = EntryAt(entryIndex);
-  if (!entry) return nullptr;
+  if (!entry || !CanHandOver(*entry)) return nullptr;
   uint64_t length = entry->dataSize;
   uint64_t room = 0;
   HGLOBAL block = AllocateReadBlock(*entry, &length, &room);
@@ -260,7 +265,7 @@ HGLOBAL BuildGroupDescriptor() {
   const int entryIndex = row >= 0 ? GetRowEntryIndex(row) : -1;
   const DirEntry* entry = EntryAt(entryIndex);
   uint64_t length = 0;
-  const bool named = entry && ExportLength(*entry, &length);
+  const bool named = entry && CanHandOver(*entry) && ExportLength(*entry, &length);
   FILEGROUPDESCRIPTORA* group = named ? static_cast<FILEGROUPDESCRIPTORA*>(GlobalLock(block)) : nullptr;
   if (!group) {
     GlobalFree(block);
@@ -285,7 +290,7 @@ HGLOBAL ReadFileContents(LPARAM descriptorIndex) {
   if (descriptorIndex < 0 || descriptorIndex >= explorer.groupEntryCount) return nullptr;
   const DirEntry* entry = EntryAt(explorer.groupEntryIndex[descriptorIndex]);
   uint64_t length = 0;
-  if (!entry || !ExportLength(*entry, &length)) return nullptr;
+  if (!entry || !CanHandOver(*entry) || !ExportLength(*entry, &length)) return nullptr;
   uint64_t room = 0;
   HGLOBAL block = AllocateReadBlock(*entry, &length, &room);
   if (!block) return nullptr;

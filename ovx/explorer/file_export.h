@@ -9,15 +9,17 @@
 
 #include "explorer_state.h"
 
-// The properties box of a list row, found by the row's text. Nothing when the
-// row cannot be read.
+// The properties box of a list row, found by the row's text (on HFS+, whose
+// names may show alike, by the row's entry). Nothing when the row cannot be read.
 void ShowRowProperties(int row);
 // The properties box of the first entry whose name is exactly name; nothing
 // when there is none. The box has no owner, so the browser stays usable.
 void ShowProperties(const char* name);
+// The properties box of entry index; nothing for an index outside the listing.
+void ShowEntryProperties(int entryIndex);
 // The text of that box for entry index into text (size bytes): name, size and
-// date, and on HFS volumes the type and creator. Returns 1, or 0 for an index
-// outside the listing.
+// date, and on HFS and HFS+ volumes the type and creator. Returns 1, or 0 for
+// an index outside the listing.
 int FormatProperties(int entryIndex, char* text, int size);
 
 // Puts the first selected row's file on the clipboard as text. Returns 1, or 0
@@ -25,7 +27,8 @@ int FormatProperties(int entryIndex, char* text, int size);
 int CopyRowAsText(HWND window);
 // The entry's data fork as a zero-terminated text in movable global memory,
 // with Macintosh CR and Atari 0x9B line ends made CR LF. Null for an index
-// outside the listing or when memory runs out.
+// outside the listing, a file whose data cannot be read (compressed by Mac
+// OS X) or held (4 GB and more), or when memory runs out.
 HGLOBAL ReadFileAsText(int entryIndex);
 
 // The bytes of a block that takes length bytes of entry's data (no more of

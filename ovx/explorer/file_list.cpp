@@ -9,6 +9,7 @@
 #include "resource_ids.h"
 #include "list_directory.h"
 #include "source_table.h"
+#include "volume_formats.h"
 
 namespace {
 
@@ -265,8 +266,8 @@ int GetEntryDisplayName(int index, char* buffer, int size, int* isFolder) {
   if (length + folder >= static_cast<size_t>(size) || length == sizeof entry.name) return 0;
   memcpy(buffer, entry.name, length);
   if (folder) {
-    const bool hfs = explorer.currentVolume && explorer.currentVolume->format == FormatHfs;
-    buffer[length] = hfs ? ':' : '\\';
+    const VolumeFormat format = explorer.currentVolume ? explorer.currentVolume->format : FormatNone;
+    buffer[length] = FormatRow(format).folderSeparator;
   }
   buffer[length + folder] = '\0';
   if (isFolder) *isFolder = folder;
@@ -276,7 +277,10 @@ int GetEntryDisplayName(int index, char* buffer, int size, int* isFolder) {
 int GetEntrySizeAndTime(int index, int64_t* size, FILETIME* time) {
   if (index < 0 || index >= explorer.entryCount) return 0;
   const DirEntry& entry = explorer.entries[index];
-  *size = entry.attributes & kDirEntryFolder ? -1 : static_cast<int64_t>(entry.size);
+  uint64_t whole = entry.size, dataSize;
+  // Only an HFS+ file past 4 GB holds less than its size.
+  if (whole == UINT32_MAX) EntrySizes(explorer.currentVolume, &entry, &whole, &dataSize);
+  *size = entry.attributes & kDirEntryFolder ? -1 : static_cast<int64_t>(whole);
   *time = entry.modified;
   return 1;
 }
@@ -388,6 +392,9 @@ void OpenListItem(int row) {
     const size_t length = strlen(explorer.folderPath);
     if (length + strlen(text) + 1 >= sizeof explorer.folderPath) return;
     snprintf(explorer.folderPath + length, sizeof explorer.folderPath - length, "%s%c", text, separator);
+    // The row's own folder, where the volume's names show alike.
+    const int index = static_cast<int>(parameter & kIndexMask);
+    if (index < explorer.entryCount) EnterListedFolder(explorer.currentVolume, explorer.folderPath, &explorer.entries[index]);
   }
   FillList();
   UpdateTitle();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "file_system_builders.h"
+#include "hfsplus_builder.h"
 #include "image_builders.h"
 #include "test_files.h"
 #include "tool_images.h"
@@ -95,11 +96,20 @@ TEST(OvxcliInfo, FailuresAndUsage) {
   EXPECT_EQ(1, run.status);
   EXPECT_EQ(ConsoleText("ovxcli: cannot open folder.img: access denied\n"), run.err);
 
-  for (const char* arguments : {"", "info", "info a.img b.img", "list a.img"}) {
+  for (const char* arguments : {"", "info", "info a.img b.img", "list a.img", "--help info"}) {
     run = RunOvxcli(dir, arguments);
     EXPECT_EQ(2, run.status) << arguments;
     EXPECT_EQ("", run.out) << arguments;
     EXPECT_EQ(usage, run.err) << arguments;
+  }
+  // --help: the commands, the formats read and the exit codes, on standard output.
+  run = RunOvxcli(dir, "--help");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", run.err);
+  EXPECT_NE(std::string::npos, run.out.find(usage.substr(0, usage.find('\n')))) << run.out;
+  for (const char* part : {"extract  every folder", "Mac OS Extended (HFS+ and HFSX", "FAT12 and FAT16", "MyDOS",
+                           "Exit status: 0 done; 1 "}) {
+    EXPECT_NE(std::string::npos, run.out.find(part)) << part;
   }
 }
 
@@ -393,6 +403,115 @@ TEST(OvxcliLs, RecursionListsEachFolderOnceAndStopsOnOverlappingFolders) {
   run = RunOvxcli(dir, "ls -R shared.img");
   EXPECT_EQ(1, run.status);
   EXPECT_EQ(ConsoleText("ovxcli: listing stopped: the folders of shared.img hold more entries than it can\n"), run.err);
+}
+
+// 2021-03-05 05:06:07 UTC, in seconds since 1904.
+const uint32_t kMarch2021 = 3697765567u;
+
+// Disk (HFS+) holds Docs with Report (TEXT/R*ch, a resource fork) and
+// "Café" (its name stored decomposed), Packed (compressed by Mac OS X), and
+// "Report link", a hard link to Docs:Report.
+HfsPlusSpec MakeHfsPlusSample(const Bytes& report) {
+  HfsPlusSpec spec;
+  spec.volumeName = u"Disk";
+  spec.rootModified = kMarch2021;
+  const uint32_t docs = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Docs", kMarch2021 + 60);
+  HfsPlusItem& file = AddHfsPlusFile(spec, docs, u"Report", report, kMarch2021);
+  file.type = "TEXT";
+  file.creator = "R*ch";
+  file.resource = Awkward(200);
+  const uint32_t reportId = file.id;
+  AddHfsPlusFile(spec, docs, u"Cafe\u0301", Awkward(10), kMarch2021 - 100 * 86400);
+  HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {}, kMarch2021);
+  packed.ownerFlags = 0x20;
+  packed.resource = Awkward(300);
+  packed.compressedLength = 4321;
+  AddHfsPlusHardLink(spec, kHfsPlusRootId, u"Report link", reportId);
+  return spec;
+}
+
+TEST(OvxcliHfsPlus, ListsCatsAndExtractsMacOsExtended) {
+  ScratchDir dir;
+  const Bytes report = Awkward(3000);
+  const Bytes plus = FlattenImage(BuildHfsPlusVolume(MakeHfsPlusSample(report)));
+  ASSERT_TRUE(WriteFileBytes(dir.File("plus.img"), plus));
+  const std::string sizeKB = std::to_string(plus.size() / 1024);
+  ProgramRun run = RunOvxcli(dir, "info plus.img");
+  EXPECT_EQ(ConsoleText("format=hfsplus partitionStart=0 headerLength=0 sizeKB=" + sizeKB + "\n"), run.out);
+
+  // Names in UTF-8 as stored; the private folder of hard-link targets is not
+  // listed, and a link lists as the file it points to.
+  const std::string reportLine = "\t-\t3200\t3000\tTEXT\tR*ch\t2021-03-05 05:06:07\n";
+  run = RunOvxcli(dir, "ls -R plus.img");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(ConsoleText("Disk\td\t0\t0\t-\t-\t2021-03-05 05:06:07\n"
+                        "Disk::\n"
+                        "Docs\td\t0\t0\t-\t-\t2021-03-05 05:07:07\n"
+                        "Packed\t-\t4321\t4321\t-\t-\t2021-03-05 05:06:07\n"
+                        "Report link" + reportLine +
+                        "Disk:Docs::\n"
+                        "Cafe\xCC\x81\t-\t10\t10\t-\t-\t2020-11-25 05:06:07\n"
+                        "Report" + reportLine),
+            run.out);
+  run = RunOvxcli(dir, "cat plus.img Disk \"Report link\"");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_TRUE(report == Bytes(run.out.begin(), run.out.end()));
+  // A compressed file is named and refused, never handed over as other bytes.
+  run = RunOvxcli(dir, "cat plus.img Disk Packed");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(ConsoleText("ovxcli: cannot read Packed: Mac OS X stored it compressed\n"), run.err);
+
+  run = RunOvxcli(dir, "extract plus.img out");
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ(ConsoleText("2 folders, 3 files, 6410 bytes\n"), run.out);
+  EXPECT_EQ(ConsoleText("ovxcli: cannot write Disk/Packed: Mac OS X stored it compressed, which cannot be read\n"
+                        "ovxcli: 1 could not be written\n"),
+            run.err);
+  EXPECT_TRUE(report == ReadFileBytes(dir.File("out/Disk/Report link")));
+  EXPECT_TRUE(report == ReadFileBytes(dir.File("out/Disk/Docs/Report")));
+  const Bytes sidecar = ReadFileBytes(dir.File("out/Disk/._Report link"));
+  ASSERT_GE(sidecar.size(), 200u);
+  EXPECT_TRUE(Awkward(200) == Bytes(sidecar.end() - 200, sidecar.end()));
+  EXPECT_FALSE(FileExists(dir.File("out/Disk/Packed")));
+}
+
+TEST(OvxcliHfsPlus, EveryPlaceAnHfsPlusVolumeIsFound) {
+  ScratchDir dir;
+  HfsPlusSpec spec = MakeHfsPlusSample(Awkward(100));
+  const Bytes plus = FlattenImage(BuildHfsPlusVolume(spec));
+  spec.hfsx = true;
+  const Bytes hfsx = FlattenImage(BuildHfsPlusVolume(spec));
+  const Bytes wrapped = WrapInHfs(plus, 8);
+  const uint32_t blocks = static_cast<uint32_t>(wrapped.size() / 512);
+  std::vector<PartitionSpec> map = UsualPartitionMap(96, blocks);
+  map[2].type = "Apple_HFSX";
+  const int32_t diskKB = static_cast<int32_t>((96 + blocks) / 2);
+  ExpectInfo(dir, {
+      {"hfsx.img", hfsx, InfoLine("hfsplus", 0, 0, static_cast<int>(hfsx.size() / 1024))},
+      {"wrapped.img", wrapped, InfoLine("hfsplus", 12, 0, static_cast<int>(wrapped.size() / 1024))},
+      {"hfsx-hd.img", MakePartitionedDisk(96 + blocks, map, {{}, {}, hfsx}), InfoLine("hfsplus", 96, 0, diskKB)},
+      {"wrapped-hd.img", MakePartitionedDisk(96 + blocks, UsualPartitionMap(96, blocks), {{}, {}, wrapped}),
+       InfoLine("hfsplus", 96 + 12, 0, diskKB)},
+  });
+  for (const char* image : {"hfsx.img", "wrapped.img", "hfsx-hd.img", "wrapped-hd.img"}) {
+    ProgramRun run = RunOvxcli(dir, std::string("cat ") + image + " Disk:Docs Report");
+    EXPECT_EQ(0, run.status) << image << run.err;
+    EXPECT_TRUE(Awkward(100) == Bytes(run.out.begin(), run.out.end())) << image;
+  }
+}
+
+TEST(OvxcliHfsPlus, FilesPast4GBShowTheirSize) {
+  ScratchDir dir;
+  HfsPlusSpec spec;
+  spec.volumeName = u"Big";
+  HfsPlusItem& large = AddHfsPlusFile(spec, kHfsPlusRootId, u"Movie", Awkward(100), kMarch2021);
+  large.dataLength = (6ull << 30) + 5;
+  large.resource = Awkward(7);
+  ASSERT_TRUE(WriteSparseImage(dir.File("big.img"), BuildHfsPlusVolume(spec)));
+  ProgramRun run = RunOvxcli(dir, "ls big.img Big");
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(ConsoleText("Movie\t-\t6442450956\t6442450949\t-\t-\t2021-03-05 05:06:07\n"), run.out);
 }
 
 TEST(OvxcliLsCat, FailuresAndUsage) {

@@ -9,6 +9,7 @@
 #include "file_export.h"
 #include "file_list.h"
 #include "file_system_builders.h"
+#include "hfsplus_builder.h"
 #include "image_builders.h"
 #include "list_directory.h"
 #include "resource_ids.h"
@@ -382,4 +383,66 @@ TEST_F(FileExport, MfsAndAtariFilesGiveTheirRealBytes) {
   EXPECT_EQ(Repeat("LINE\r\n", 30), CopyAndPaste("LINES.TXT"));
   OpenListItem(RowOf(".."));
   EXPECT_EQ(Rows{"GAMES"}, RowTexts());
+}
+
+// Mac OS Extended: names in the ANSI code page (composed, '?' for what it
+// lacks), rows that keep their own entry where names show alike, type and
+// creator, sizes past 4 GB, and no data handed over for a file that cannot
+// be read or held.
+TEST_F(FileExport, HfsPlusRowsKeepTheirEntryAndUnreadableFilesAreRefused) {
+  const uint32_t kMarch2021 = 3697765567u;  // 2021-03-05 05:06:07 UTC
+  HfsPlusSpec spec;
+  spec.volumeName = u"Disk";
+  spec.rootModified = kMarch2021;
+  const uint32_t first = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0100", kMarch2021);
+  const uint32_t second = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0101", kMarch2021 - 400 * 86400);
+  AddHfsPlusFile(spec, first, u"In first", {}, kMarch2021);
+  AddHfsPlusFile(spec, second, u"In second", {}, kMarch2021);
+  HfsPlusItem& note = AddHfsPlusFile(spec, kHfsPlusRootId, u"Cafe\u0301 note", {'a', '\r', 'b', '\n', 'c'}, kMarch2021);
+  note.type = "TEXT";
+  note.creator = "ttxt";
+  HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {}, kMarch2021);
+  packed.ownerFlags = 0x20;  // compressed: its resource fork holds no file's bytes
+  packed.resource = Bytes(300, 'r');
+  AddHfsPlusFile(spec, kHfsPlusRootId, u"Movie", Bytes(10, 'm'), kMarch2021).dataLength = 5ull << 30;
+  ASSERT_TRUE(WriteSparseImage(dir_.File("plus.img"), BuildHfsPlusVolume(spec)));
+  OpenImageIn(dir_.path(), "plus.img");
+  ASSERT_EQ(FormatHfsPlus, explorer.currentVolume->format);
+  EnterDisk();
+  EXPECT_EQ((Rows{"?", "?", "Caf\xE9 note", "Movie", "Packed"}), RowTexts());
+
+  SendMessageA(explorer.mainWindow, WM_COMMAND, ID_VIEW_DETAILS, 0);
+  EXPECT_EQ("5368709120 bytes", Cell(RowOf("Movie"), 1));
+  EXPECT_EQ("File: Caf\xE9 note\n\nSize: 5 bytes\n\nModified: " + Cell(RowOf("Caf\xE9 note"), 2) +
+                "\n\nType: TEXT\nCreator: ttxt\n",
+            Properties("Caf\xE9 note"));
+  EXPECT_NE(std::string::npos, Properties("Movie").find("Size: 5368709120 bytes"));
+
+  // CR becomes CR LF, LF stays; what cannot be read or held is not copied.
+  EXPECT_EQ("a\r\nb\nc", CopyAndPaste("Caf\xE9 note"));
+  PutTextOnClipboard("before");
+  EXPECT_EQ("before", CopyAndPaste("Packed"));
+  EXPECT_EQ("before", CopyAndPaste("Movie"));
+  for (const char* refused : {"Packed", "Movie"}) {
+    SelectRows({RowOf(refused)});
+    EXPECT_EQ(0u, AskDescriptor().items) << refused;
+  }
+  SelectRows({RowOf("Caf\xE9 note")});
+  EXPECT_EQ(5u, AskDescriptor().item.nFileSizeLow);
+  EXPECT_EQ("a\rb\nc", AskContents(0));
+
+  // The two "?" rows open, and show the properties of, their own folders.
+  for (const uint32_t folder : {second, first}) {
+    int row = -1;
+    for (int r = 0; r < static_cast<int>(RowTexts().size()); ++r) {
+      if (explorer.entries[GetRowEntryIndex(r)].nodeId == folder) row = r;
+    }
+    ASSERT_GE(row, 0);
+    const std::string date = Cell(row, 2);
+    const BoxSeen box = WhileBoxUp("File Properties", [row] { ShowRowProperties(row); });
+    EXPECT_EQ("File: ?\n\nSize: 0 bytes\n\nModified: " + date + "\n\nType:     \nCreator:     \n", box.text);
+    OpenListItem(row);
+    EXPECT_EQ(Rows{folder == first ? "In first" : "In second"}, RowTexts());
+    ListKey(VK_BACK);
+  }
 }

@@ -13,6 +13,9 @@ inline uint32_t ReadBE32(const uint8_t* p) {
          static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
+// The 64-bit big-endian value at p[0..7].
+inline uint64_t ReadBE64(const uint8_t* p) { return static_cast<uint64_t>(ReadBE32(p)) << 32 | ReadBE32(p + 4); }
+
 // The 16-bit little-endian value at p[0..1].
 inline uint16_t ReadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 

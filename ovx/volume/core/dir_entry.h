@@ -17,10 +17,12 @@ struct DirEntry {
   FILETIME modified;          // find data: last write time; already local time
   uint32_t dataSize;          // find data: size high word; data fork length (FAT/Atari: = size)
   uint32_t size;              // find data: size low word; both forks, or the file size
+                              //   (HFS+ past 4 GB: UINT32_MAX; EntrySizes gives them whole)
   uint32_t parentId;          // find data: reserved 0; HFS id of the enclosing folder
   uint32_t nodeId;            // find data: reserved 1; HFS file or folder id
   char name[MAX_PATH];        // find data: file name; zero-terminated
-  uint8_t location[14];       // find data: alternate name; first cluster/sector or extents
+  uint8_t location[14];       // find data: alternate name; first cluster/sector, HFS extents,
+                              //   or where an HFS+ file's catalog record lies
 };
 
 static_assert(sizeof(WIN32_FIND_DATAA) == 320, "the platform's find-data record is 320 bytes");

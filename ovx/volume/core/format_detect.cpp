@@ -3,6 +3,7 @@
 #include "atari_directory.h"
 #include "byte_order.h"
 #include "floppy_geometry.h"
+#include "hfsplus_volume.h"
 #include "partition_map.h"
 #include "sector_transfer.h"
 
@@ -22,7 +23,11 @@ bool IsFloppy9x(const Volume* volume) { return volume->kind == KindFloppy && !vo
 // false when none applies.
 VolumeFormat TestWindow(Volume* volume, const uint8_t* w, bool* decided) {
   *decided = true;
-  if (w[kVolumeInfo] == 0x42 && w[kVolumeInfo + 1] == 0x44) return FormatHfs;
+  if (IsHfsPlusHeader(w + kVolumeInfo)) return FormatHfsPlus;
+  // Mac OS 8 and 9 wrote HFS+ inside an HFS volume that says where it lies.
+  if (w[kVolumeInfo] == 0x42 && w[kVolumeInfo + 1] == 0x44) {
+    return EnterHfsWrapper(volume, w + kVolumeInfo) ? FormatHfsPlus : FormatHfs;
+  }
   if (w[kVolumeInfo] == 0xD2 && w[kVolumeInfo + 1] == 0xD7) {
     if (IsFloppy9x(volume)) volume->sizeKB = MfsFloppySizeKB(w + kVolumeInfo);
     return FormatMfs;
@@ -99,7 +104,10 @@ VolumeFormat DetectFormat(Volume* volume) {
     if (IsDriverDescriptorMap(window)) {
       next = static_cast<int64_t>(volume->partitionStart) + 1;
     } else if (IsPartitionMapEntry(window)) {
-      next = IsAppleHfsEntry(window) ? PartitionEntryStart(window) : static_cast<int64_t>(volume->partitionStart) + 1;
+      // An Apple_HFSX partition is taken only for the HFS+ volume it is made for.
+      const bool take = IsAppleHfsEntry(window) ||
+                        (IsAppleHfsxEntry(window) && HoldsHfsPlus(volume, PartitionEntryStart(window)));
+      next = take ? PartitionEntryStart(window) : static_cast<int64_t>(volume->partitionStart) + 1;
     } else {
       bool decided;
       VolumeFormat format = TestWindow(volume, window, &decided);

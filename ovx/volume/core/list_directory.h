@@ -35,3 +35,20 @@ uint64_t EntryDataBufferBytes(Volume* volume, const DirEntry* entry);
 // the size on FAT; on Atari DOS and MyDOS, whose directories count only
 // sectors, the bytes the chain holds, which takes a walk along it.
 uint32_t EntryDataLength(Volume* volume, const DirEntry* entry);
+
+// The entry's size and data fork length in full: as its size and dataSize
+// give them, but on HFS+, whose forks may pass 4 GB and whose entries then
+// hold UINT32_MAX, from the file's catalog record.
+void EntrySizes(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t* dataSize);
+
+// Tells the volume that path, the folder last listed followed by the name of
+// folder (an entry of that listing) and the format's separator, is that very
+// folder: the next listing of path lists it even where the folder last
+// listed holds another of the same name, as a name turned into the ANSI code
+// page can make it. Returns 1; 0 where folders are found by name only
+// (every format but HFS+, whose names are shown otherwise than stored).
+int EnterListedFolder(Volume* volume, const char* path, const DirEntry* folder);
+
+// 0 for a file whose data this library cannot read, though it lists it (an
+// HFS+ file that Mac OS X stored compressed); 1 otherwise.
+int EntryDataReadable(Volume* volume, const DirEntry* entry);

@@ -14,5 +14,8 @@ int IsPartitionMapEntry(const uint8_t* block);
 // 1 when the entry's type is exactly "Apple_HFS" with its terminating zero.
 int IsAppleHfsEntry(const uint8_t* block);
 
+// 1 when the entry's type is exactly "Apple_HFSX" with its terminating zero.
+int IsAppleHfsxEntry(const uint8_t* block);
+
 // The entry's first physical block (512-byte blocks).
 uint32_t PartitionEntryStart(const uint8_t* block);

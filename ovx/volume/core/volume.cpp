@@ -8,6 +8,7 @@
 #include "fat_volume.h"
 #include "format_detect.h"
 #include "hfs_catalog.h"
+#include "hfsplus_catalog.h"
 #include "image_transfer.h"
 #include "sector_transfer.h"
 
@@ -32,6 +33,7 @@ void ReleaseVolume(Volume* volume) {
   ReleaseHfsCatalog(volume);
   ReleaseFatListingMemo(volume);
   ReleaseHfsFileTable(volume);
+  ReleaseHfsPlusState(volume);
   HeapFree(GetProcessHeap(), 0, volume);
 }
 
@@ -195,6 +197,7 @@ Volume* OpenVolume(VolumeKind kind, uintptr_t source, int flags) {
   }
   if (flags & OpenReadOnly) volume->readOnly = 1;
   if (flags & OpenCompactCatalog) volume->compactCatalog = 1;
+  if (flags & OpenUtf8Names) volume->utf8Names = 1;
   if (!(flags & OpenNoDetect)) volume->format = DetectFormat(volume);
   return volume;
 }

@@ -24,16 +24,19 @@ enum VolumeFormat : int32_t {
   FormatFat16 = 4,
   FormatMfs = 7,
   FormatHfs = 8,
+  FormatHfsPlus = 9,  // Mac OS Extended: HFS+ and HFSX
 };
 
 enum OpenFlags {
   OpenNoDetect = 1,  // format stays FormatNone
   OpenReadOnly = 2,  // image opened for reading; readOnly set for every kind
   OpenCreate = 4,    // image created (or truncated), opened for reading and writing
-  // HFS keeps its catalog in compact form only: catalog stays empty, and
+  // HFS and HFS+ keep their catalog in compact form only: catalog stays empty, and
   // only the listings return entries. For programs that never look at the
   // catalog itself; it saves a DirEntry of 320 bytes per file and folder.
   OpenCompactCatalog = 8,
+  // HFS+ names in UTF-8, as stored, instead of the ANSI code page.
+  OpenUtf8Names = 16,
 };
 
 enum {
@@ -99,6 +102,10 @@ struct Volume {
   // Set by every TransferSectors: it failed because the device did not
   // answer in time (deviceTimedOut), not because it answered with an error.
   int32_t timedOut;
+
+  // HFS+: where file records are read again; null until the first listing.
+  struct HfsPlusState* hfsPlus;
+  int32_t utf8Names;  // OpenUtf8Names was given
 };
 
 // Opens a source of the given kind (source as the VolumeKind table says) and,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "compact_catalog.h"
 #include "heap_array.h"
 #include "hfs_btree.h"
 #include "hfs_fork.h"
@@ -14,13 +15,11 @@
 namespace {
 
 enum {
-  kTopFolderId = 1,  // the parent of the root folder, which is named after the volume
   kMaxNameBytes = 31,
   kFolderRecord = 1,
   kFileRecord = 2,
   kFolderRecordBytes = 18,
   kFileRecordBytes = 98,
-  kReadChunkSectors = 128,
   // The shortest record that makes an entry: key length, parent id, a one-byte
   // name (7 + 1 bytes) and the part of a folder record that is read.
   kMinEntryRecordBytes = 8 + kFolderRecordBytes,
@@ -41,22 +40,6 @@ const uint8_t* RecordData(const uint8_t* record, unsigned length, unsigned* data
   return record + d;
 }
 
-}  // namespace
-
-// The catalog as listings keep it: every file and folder record in a few
-// dozen bytes (a DirEntry takes 320, and a large volume has tens of
-// thousands of records), in catalog order, with an index of (parentId << 32
-// | offset) pairs sorted, so that a folder's children are found without a
-// scan of the whole catalog.
-struct HfsCatalog {
-  uint8_t* records;  // process heap; HfsCatalogEntry records, each 4-byte aligned
-  size_t bytes;
-  uint64_t* index;  // process heap
-  int32_t count;
-};
-
-namespace {
-
 struct HfsCatalogEntry {
   uint32_t parentId;
   uint32_t nodeId;
@@ -74,7 +57,7 @@ struct HfsCatalogEntry {
 size_t StoredBytes(unsigned nameLength) { return (offsetof(HfsCatalogEntry, name) + nameLength + 3) & ~size_t{3}; }
 
 const HfsCatalogEntry& EntryAt(const HfsCatalog* catalog, uint64_t indexed) {
-  return *reinterpret_cast<const HfsCatalogEntry*>(catalog->records + static_cast<uint32_t>(indexed));
+  return *reinterpret_cast<const HfsCatalogEntry*>(HfsCatalogRecord(catalog, indexed));
 }
 
 // Fills *entry from one catalog leaf record; 0 for thread records and for
@@ -128,38 +111,15 @@ struct CatalogSweep {
   HfsCatalog* catalog;
 };
 
-void AddCatalogRecord(void* context, const uint8_t* record, unsigned length) {
+void AddCatalogRecord(void* context, const HfsLeafRecord& leaf) {
   CatalogSweep* sweep = static_cast<CatalogSweep*>(context);
   HfsCatalog* catalog = sweep->catalog;
   // However its nodes are damaged, a catalog holds no more records than the
   // medium has room for.
   if (static_cast<uint64_t>(catalog->count) >= MediumBytes(sweep->volume) / kMinEntryRecordBytes) return;
   HfsCatalogEntry entry;
-  if (!CatalogEntryFromRecord(record, length, &entry)) return;
-  const size_t bytes = StoredBytes(entry.nameLength);
-  // Offsets are kept in 32 bits.
-  if (catalog->bytes + bytes > UINT32_MAX) return;
-  void* records = catalog->records;
-  void* index = catalog->index;
-  if (!ReserveHeapArray(&records, 1, catalog->bytes + bytes)) return;
-  catalog->records = static_cast<uint8_t*>(records);
-  if (!ReserveHeapArray(&index, sizeof *catalog->index, static_cast<size_t>(catalog->count) + 1)) return;
-  catalog->index = static_cast<uint64_t*>(index);
-  memcpy(catalog->records + catalog->bytes, &entry, bytes);
-  catalog->index[catalog->count++] = static_cast<uint64_t>(entry.parentId) << 32 | catalog->bytes;
-  catalog->bytes += bytes;
-}
-
-// The index entries of the kept records whose parent is folderId, as
-// [*first, *last): in catalog order, since offsets grow in catalog order and
-// sorting the (parentId, offset) pairs keeps that order within each folder.
-void ChildRange(const HfsCatalog* catalog, uint32_t folderId, const uint64_t** first, const uint64_t** last) {
-  *first = *last = nullptr;
-  if (!catalog) return;
-  const uint64_t* end = catalog->index + catalog->count;
-  const uint64_t key = static_cast<uint64_t>(folderId) << 32;
-  *first = std::lower_bound(static_cast<const uint64_t*>(catalog->index), end, key);
-  *last = std::lower_bound(*first, end, key + (uint64_t{1} << 32));
+  if (!CatalogEntryFromRecord(leaf.record, leaf.length, &entry)) return;
+  AddHfsCatalogRecord(catalog, &entry, StoredBytes(entry.nameLength), entry.parentId);
 }
 
 // Calls visit(context, record, length) for every leaf record of the catalog.
@@ -167,9 +127,9 @@ void ChildRange(const HfsCatalog* catalog, uint32_t folderId, const uint64_t** f
 int SweepCatalog(Volume* volume, HfsRecordVisitor visit, void* context) {
   HfsVolumeInfo info;
   if (!ReadHfsVolumeInfo(volume, &info)) return 0;
-  const uint64_t catalogBlocks = (static_cast<uint64_t>(info.catalogFileBytes) + info.blockBytes - 1) / info.blockBytes;
+  const uint64_t catalogBlocks = (info.catalogFile.bytes + info.blockBytes - 1) / info.blockBytes;
   HfsFork fork;
-  int ok = LoadHfsFork(volume, &info, kHfsCatalogFileId, kHfsDataFork, info.catalogFileRecord, catalogBlocks, &fork);
+  int ok = LoadHfsFork(volume, &info, kHfsCatalogFileId, kHfsDataFork, info.catalogFile.firstRecord, catalogBlocks, &fork);
   HfsBTree tree;
   if (ok) ok = OpenHfsBTree(volume, &info, &fork, &tree);
   if (ok) {
@@ -184,18 +144,14 @@ int SweepCatalog(Volume* volume, HfsRecordVisitor visit, void* context) {
 // only, every record also becomes a DirEntry of the volume's catalog, in
 // catalog order.
 int ReadCatalog(Volume* volume) {
-  ReleaseHfsCatalog(volume);
   ReleaseHfsFileTable(volume);
-  HfsCatalog* catalog = static_cast<HfsCatalog*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HfsCatalog)));
+  HfsCatalog* catalog = NewHfsCatalog(volume);
   if (!catalog) return 0;
-  volume->hfsCatalog = catalog;
   CatalogSweep sweep = {volume, catalog};
   if (!SweepCatalog(volume, AddCatalogRecord, &sweep)) return 0;
   // Leaf nodes keep their records in key order, parent first, so the sweep
   // usually yields them sorted already.
-  if (!std::is_sorted(catalog->index, catalog->index + catalog->count)) {
-    std::sort(catalog->index, catalog->index + catalog->count);
-  }
+  SortHfsCatalogIndex(catalog);
   if (!volume->compactCatalog && catalog->count > 0 && CatalogRoom(volume, catalog->count)) {
     for (size_t at = 0; at < catalog->bytes; ++volume->catalogCount) {
       const HfsCatalogEntry& kept = EntryAt(catalog, at);
@@ -203,9 +159,7 @@ int ReadCatalog(Volume* volume) {
       at += StoredBytes(kept.nameLength);
     }
   }
-  volume->currentPath[0] = '\0';
-  volume->currentDirId = kTopFolderId;
-  volume->hfsPathLevels = 0;
+  ResetHfsWalk(volume);
   return 1;
 }
 
@@ -219,10 +173,10 @@ struct FileTableSweep {
   bool full;
 };
 
-void AddFileRecord(void* context, const uint8_t* record, unsigned length) {
+void AddFileRecord(void* context, const HfsLeafRecord& leaf) {
   FileTableSweep* sweep = static_cast<FileTableSweep*>(context);
   unsigned dataLength;
-  const uint8_t* data = RecordData(record, length, &dataLength);
+  const uint8_t* data = RecordData(leaf.record, leaf.length, &dataLength);
   if (!data || data[0] != kFileRecord || dataLength < kFileRecordBytes || sweep->full) return;
   // No more files than the catalog could hold entries, as for the listing.
   if (sweep->count >= MediumBytes(sweep->volume) / kMinEntryRecordBytes) return;
@@ -258,57 +212,7 @@ int MakeFileTable(Volume* volume) {
   return 1;
 }
 
-// Backs currentPath up to the last folder, a whole name, that it shares
-// with path: a recursive listing goes from folder to sibling, and walking
-// to each from the top cost a scan of every folder above it.
-void BackUpTo(Volume* volume, const char* path) {
-  size_t shared = 0;
-  int32_t levels = 0;
-  for (size_t i = 0; volume->currentPath[i] != '\0' && volume->currentPath[i] == path[i]; ++i) {
-    if (path[i] == ':') {
-      shared = i + 1;
-      ++levels;
-    }
-  }
-  if (levels > volume->hfsPathLevels) {  // ids never recorded: from the top
-    shared = 0;
-    levels = 0;
-  }
-  volume->currentPath[shared] = '\0';
-  volume->hfsPathLevels = levels;
-  volume->currentDirId = levels > 0 ? volume->hfsPathIds[levels - 1] : static_cast<uint32_t>(kTopFolderId);
-}
-
-// Walks from currentPath down to path, one folder name at a time. Returns 0
-// at a name the current folder does not hold; the walk then stays at the
-// deepest folder reached.
-int WalkTo(Volume* volume, const char* path) {
-  const size_t pathLength = strlen(path);
-  size_t reached = strlen(volume->currentPath);
-  while (reached < pathLength) {
-    const char* name = path + reached;
-    const char* colon = strchr(name, ':');
-    const size_t nameLength = colon ? static_cast<size_t>(colon - name) : strlen(name);
-    if (nameLength == 0 || nameLength > kMaxNameBytes || reached + nameLength + 1 >= sizeof volume->currentPath) {
-      return 0;
-    }
-    const HfsCatalogEntry* found = nullptr;
-    const uint64_t *child, *last;
-    for (ChildRange(volume->hfsCatalog, volume->currentDirId, &child, &last); !found && child != last; ++child) {
-      const HfsCatalogEntry& entry = EntryAt(volume->hfsCatalog, *child);
-      if (entry.folder && entry.nameLength == nameLength && memcmp(entry.name, name, nameLength) == 0) found = &entry;
-    }
-    const int32_t maxLevels = sizeof volume->hfsPathIds / sizeof *volume->hfsPathIds;
-    if (!found || volume->hfsPathLevels >= maxLevels) return 0;
-    volume->hfsPathIds[volume->hfsPathLevels++] = found->nodeId;
-    memcpy(volume->currentPath + reached, name, nameLength);
-    volume->currentPath[reached + nameLength] = ':';
-    volume->currentPath[reached + nameLength + 1] = '\0';
-    volume->currentDirId = found->nodeId;
-    reached += nameLength + 1;
-  }
-  return 1;
-}
+bool IsFolder(const HfsCatalogEntry& entry) { return entry.folder != 0; }
 
 // The fork ReadEntryData reads and its length.
 void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
@@ -319,14 +223,10 @@ void ForkOf(const DirEntry* entry, uint8_t* forkType, uint32_t* length) {
 }  // namespace
 
 int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
-  if (path[0] == '\0') {
-    if (!ReadCatalog(volume)) return kListingAbandoned;
-  } else {
-    BackUpTo(volume, path);
-  }
-  if (!WalkTo(volume, path)) return kListingAbandoned;
+  if (path[0] == '\0' && !ReadCatalog(volume)) return kListingAbandoned;
+  if (!WalkHfsPath(volume, path, FindCatalogFolder<HfsCatalogEntry, IsFolder>)) return kListingAbandoned;
   const uint64_t *first, *last;
-  ChildRange(volume->hfsCatalog, volume->currentDirId, &first, &last);
+  HfsChildRange(volume->hfsCatalog, volume->currentDirId, &first, &last);
   if (!array || first == last) return 0;
   void* block = *array;
   if (!ReserveHeapArray(&block, sizeof(DirEntry), static_cast<size_t>(last - first))) return 0;
@@ -335,15 +235,6 @@ int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array) {
     MakeDirEntry(EntryAt(volume->hfsCatalog, *child), *array + (child - first));
   }
   return static_cast<int>(last - first);
-}
-
-void ReleaseHfsCatalog(Volume* volume) {
-  HfsCatalog* catalog = volume->hfsCatalog;
-  if (!catalog) return;
-  if (catalog->records) HeapFree(GetProcessHeap(), 0, catalog->records);
-  if (catalog->index) HeapFree(GetProcessHeap(), 0, catalog->index);
-  HeapFree(GetProcessHeap(), 0, catalog);
-  volume->hfsCatalog = nullptr;
 }
 
 int FindHfsFileInfo(Volume* volume, uint32_t fileId, MacFileInfo* info) {
@@ -396,18 +287,7 @@ uint32_t ReadHfsFork(Volume* volume, uint32_t fileId, uint8_t forkType, const ui
     ReleaseHfsFork(&fork);
     return 0;
   }
-  uint64_t total = 0;
-  while (total < limit) {
-    int32_t sector;
-    uint32_t run;
-    if (!MapHfsFork(&info, &fork, total, &sector, &run)) break;
-    uint64_t sectors = (limit - total) / kSectorBytes;
-    if (sectors > run) sectors = run;
-    if (sectors > kReadChunkSectors) sectors = kReadChunkSectors;
-    if (static_cast<int64_t>(sector) + static_cast<int64_t>(sectors) > INT32_MAX) break;
-    if (!ReadSectors(volume, sector, static_cast<int32_t>(sectors), buffer + total)) break;
-    total += sectors * kSectorBytes;
-  }
+  const uint64_t total = ReadHfsForkSectors(volume, &info, &fork, 0, limit, buffer);
   ReleaseHfsFork(&fork);
   return total > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(total);
 }

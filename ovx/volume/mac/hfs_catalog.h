@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 
+#include "compact_catalog.h"
 #include "dir_entry.h"
 #include "mac_file.h"
 #include "volume.h"
@@ -15,9 +16,6 @@
 // kListingAbandoned when the catalog cannot be read or the walk meets a name
 // the current folder does not hold.
 int ListHfsDirectory(Volume* volume, const char* path, DirEntry** array);
-
-// Releases the catalog a listing of the top kept.
-void ReleaseHfsCatalog(Volume* volume);
 
 // Reads the data fork of entry (its resource fork when the data fork is
 // empty), at most its length rounded up to whole allocation blocks. Returns

@@ -1,7 +1,8 @@
-// HFS volumes and forks: the fields of the volume information block that
-// place allocation blocks and the two B-tree files, and the way from a byte
-// of a fork to a 512-byte sector through the fork's extents, those of its
-// first extent record and those the extents overflow file keeps for it.
+// HFS and HFS+ volumes and forks: the fields of the volume information block
+// (HFS) or volume header (HFS+) that place allocation blocks and the B-tree
+// files, and the way from a byte of a fork to a 512-byte sector through the
+// fork's extents, those of its first extent record and those the extents
+// overflow file keeps for it.
 #pragma once
 #include <cstdint>
 
@@ -12,23 +13,31 @@ enum {
   kHfsNodeBytes = 512,
   kHfsExtentsFileId = 3,
   kHfsCatalogFileId = 4,
+  kHfsPlusAttributesFileId = 8,
   kHfsDataFork = 0x00,
   kHfsResourceFork = 0xFF,
-  kHfsExtentRecordBytes = 12,  // three (start block, block count) pairs, big-endian
+  kHfsExtentRecordBytes = 12,      // HFS: three (start block, block count) pairs of 16 bits
+  kHfsPlusExtentRecordBytes = 64,  // HFS+: eight pairs of 32 bits
 };
 
 struct HfsExtent {
-  uint16_t startBlock;
-  uint16_t blockCount;
+  uint32_t startBlock;
+  uint32_t blockCount;
+};
+
+// A B-tree file of the volume: its first extent record and its length.
+struct HfsSpecialFile {
+  uint8_t firstRecord[kHfsPlusExtentRecordBytes];  // HFS uses the first 12 bytes
+  uint64_t bytes;
 };
 
 struct HfsVolumeInfo {
+  bool plus;                  // HFS+ or HFSX: 32-bit extents, eight to a record, 16-bit key lengths
   uint32_t blockBytes;        // allocation block size: a non-zero multiple of 512
-  uint32_t firstBlockSector;  // 512-byte sector of allocation block 0
-  uint8_t extentsFileRecord[kHfsExtentRecordBytes];
-  uint32_t extentsFileBytes;
-  uint8_t catalogFileRecord[kHfsExtentRecordBytes];
-  uint32_t catalogFileBytes;
+  uint32_t firstBlockSector;  // 512-byte sector of allocation block 0 (0 on HFS+)
+  HfsSpecialFile extentsFile;
+  HfsSpecialFile catalogFile;
+  HfsSpecialFile attributesFile;  // HFS+ only; empty on HFS
 };
 
 // A fork's non-empty extents in file order, on the process heap.
@@ -42,6 +51,11 @@ struct HfsFork {
 // whose allocation block size (all 32 bits) is a non-zero multiple of 512;
 // otherwise 0.
 int ReadHfsVolumeInfo(Volume* volume, HfsVolumeInfo* info);
+
+// The bytes of one extent record of the volume's kind.
+inline unsigned ExtentRecordBytes(const HfsVolumeInfo* info) {
+  return info->plus ? kHfsPlusExtentRecordBytes : kHfsExtentRecordBytes;
+}
 
 // Builds the fork of fileId (kHfsDataFork or kHfsResourceFork) from its first
 // extent record and, while its extents hold fewer than neededBlocks, from
@@ -57,3 +71,9 @@ void ReleaseHfsFork(HfsFork* fork);
 // past the fork or the sector is beyond what a transfer can address.
 int MapHfsFork(const HfsVolumeInfo* info, const HfsFork* fork, uint64_t offset, int32_t* sector,
                uint32_t* runSectors);
+
+// Reads bytes from byte offset of the fork into buffer, sector by sector
+// through its extents; offset and bytes are multiples of 512. Returns the
+// bytes read, less when an extent ends or a read fails.
+uint64_t ReadHfsForkSectors(Volume* volume, const HfsVolumeInfo* info, const HfsFork* fork, uint64_t offset,
+                            uint64_t bytes, uint8_t* buffer);

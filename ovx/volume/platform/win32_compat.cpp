@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 
 #include <fcntl.h>
@@ -353,6 +354,52 @@ BOOL DosDateTimeToFileTime(WORD dosDate, WORD dosTime, FILETIME* fileTime) {
   t.wMinute = static_cast<WORD>(dosTime >> 5 & 0x3F);
   t.wSecond = static_cast<WORD>((dosTime & 0x1F) * 2);
   return SystemTimeToFileTime(&t, fileTime);
+}
+
+namespace {
+
+// Windows turns times between UTC and local time by the offset in force now.
+BOOL ShiftByOffsetNow(const FILETIME* from, FILETIME* to, int direction) {
+  if (!from || !to) return Fail(ERROR_INVALID_PARAMETER);
+  const uint64_t ticks = static_cast<uint64_t>(from->dwHighDateTime) << 32 | from->dwLowDateTime;
+  const time_t now = time(nullptr);
+  struct tm broken;
+  if (!localtime_r(&now, &broken)) return Fail(ERROR_INVALID_PARAMETER);
+  const int64_t offset = static_cast<int64_t>(broken.tm_gmtoff) * kTicksPerSecond * direction;
+  const uint64_t shifted = ticks + static_cast<uint64_t>(offset);
+  to->dwLowDateTime = static_cast<DWORD>(shifted);
+  to->dwHighDateTime = static_cast<DWORD>(shifted >> 32);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) { return ShiftByOffsetNow(utc, local, 1); }
+
+BOOL LocalFileTimeToFileTime(const FILETIME* local, FILETIME* utc) { return ShiftByOffsetNow(local, utc, -1); }
+
+int WideCharToMultiByte(UINT, DWORD, const WCHAR* wide, int wideCount, char* out, int outBytes,
+                        const char* defaultChar, BOOL* usedDefault) {
+  // Windows-1252's characters at 0x80..0x9F; 0 where it has none.
+  static const uint16_t kHigh[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+                                     0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+  if (!wide || !out || wideCount <= 0 || outBytes < wideCount) return Fail(ERROR_INVALID_PARAMETER);
+  if (usedDefault) *usedDefault = FALSE;
+  for (int i = 0; i < wideCount; ++i) {
+    const uint16_t c = wide[i];
+    int byte = c < 0x80 || (c >= 0xA0 && c <= 0xFF) ? c : -1;
+    for (int k = 0; byte < 0 && k < 32; ++k) {
+      if (kHigh[k] == c) byte = 0x80 + k;
+    }
+    if (byte < 0) {
+      byte = static_cast<uint8_t>(defaultChar ? defaultChar[0] : '?');
+      if (usedDefault) *usedDefault = TRUE;
+    }
+    out[i] = static_cast<char>(byte);
+  }
+  return wideCount;
 }
 
 DWORD GetLastError() { return lastError; }

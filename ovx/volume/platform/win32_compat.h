@@ -22,6 +22,8 @@ typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef char CHAR;
+typedef unsigned int UINT;
+typedef char16_t WCHAR;
 typedef void* HANDLE;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
@@ -57,6 +59,9 @@ typedef OVERLAPPED* LPOVERLAPPED;
 #define PAGE_READWRITE 0x04u
 
 #define VER_PLATFORM_WIN32_NT 2u
+
+#define CP_ACP 0u
+#define WC_NO_BEST_FIT_CHARS 0x00000400u
 
 #define NO_ERROR 0u
 #define ERROR_FILE_NOT_FOUND 2u
@@ -148,6 +153,17 @@ BOOL CloseHandle(HANDLE object);
 BOOL SystemTimeToFileTime(const SYSTEMTIME* systemTime, FILETIME* fileTime);
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
 BOOL DosDateTimeToFileTime(WORD dosDate, WORD dosTime, FILETIME* fileTime);
+// A UTC time in local time as the platform turns it: shifted by the host
+// time zone's offset from UTC now, whatever the offset was at that time.
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+// Its inverse: shifted back by the offset now.
+BOOL LocalFileTimeToFileTime(const FILETIME* local, FILETIME* utc);
+
+// The ANSI code page is Windows-1252 here, the one of Western Windows. Each
+// character it lacks becomes defaultChar (flags are taken as
+// WC_NO_BEST_FIT_CHARS). Returns the bytes written; 0 when they do not fit.
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wide, int wideCount, char* out, int outBytes,
+                        const char* defaultChar, BOOL* usedDefault);
 
 DWORD GetLastError();
 void SetLastError(DWORD error);

@@ -10,6 +10,7 @@
 #include "byte_order.h"
 #include "fake_devices.h"
 #include "file_system_builders.h"
+#include "hfsplus_builder.h"
 #include "image_builders.h"
 #include "sector_transfer.h"
 #include "test_files.h"
@@ -104,6 +105,49 @@ TEST_F(DetectTest, MacintoshVolumes) {
 
   // A CD-ROM of 2,048-byte blocks holding HFS.
   EXPECT_EQ(FormatHfs, DetectOnScsi(MakeHfsVolume(2048, "CD"), 2048).format);
+}
+
+TEST_F(DetectTest, MacOsExtendedVolumes) {
+  HfsPlusSpec spec;
+  AddHfsPlusFile(spec, kHfsPlusRootId, u"File", Bytes(100, 'x'));
+  const Bytes plus = FlattenImage(BuildHfsPlusVolume(spec));
+  const int32_t sizeKB = static_cast<int32_t>(plus.size() / 1024);
+  EXPECT_EQ((Detected{FormatHfsPlus, 0, 0, sizeKB}), DetectImage(plus));
+  spec.hfsx = true;
+  EXPECT_EQ(FormatHfsPlus, DetectImage(FlattenImage(BuildHfsPlusVolume(spec))).format);
+  // Each signature with its own version only.
+  Bytes wrongVersion = plus;
+  wrongVersion[1024 + 3] = 5;
+  EXPECT_NE(FormatHfsPlus, DetectImage(wrongVersion).format);
+
+  // Inside an HFS wrapper of 512-byte blocks whose first block is sector 4:
+  // the embedded volume, not the wrapper.
+  const Bytes wrapped = WrapInHfs(plus, 10);
+  const int32_t wrappedKB = static_cast<int32_t>(wrapped.size() / 1024);
+  EXPECT_EQ((Detected{FormatHfsPlus, 4 + 10, 0, wrappedKB}), DetectImage(wrapped));
+  // A wrapper whose embedded volume is not where it says is the HFS volume it is.
+  Bytes emptyWrapper = wrapped;
+  emptyWrapper[(4 + 10) * 512 + 1024] = 0;
+  EXPECT_EQ((Detected{FormatHfs, 0, 0, wrappedKB}), DetectImage(emptyWrapper));
+  Bytes wrapperOfHfs = wrapped;
+  wrapperOfHfs[1024 + 124] = 0;
+  EXPECT_EQ((Detected{FormatHfs, 0, 0, wrappedKB}), DetectImage(wrapperOfHfs));
+
+  // Behind a partition map, as Apple_HFS or Apple_HFSX, plain or wrapped.
+  const uint32_t blocks = static_cast<uint32_t>(wrapped.size() / 512);
+  std::vector<PartitionSpec> map = UsualPartitionMap(96, blocks);
+  const uint32_t diskBlocks = 96 + blocks;
+  EXPECT_EQ((Detected{FormatHfsPlus, 96, 0, static_cast<int32_t>(diskBlocks / 2)}),
+            DetectImage(MakePartitionedDisk(diskBlocks, map, {{}, {}, plus})));
+  EXPECT_EQ((Detected{FormatHfsPlus, 96 + 14, 0, static_cast<int32_t>(diskBlocks / 2)}),
+            DetectImage(MakePartitionedDisk(diskBlocks, map, {{}, {}, wrapped})));
+  map[2].type = "Apple_HFSX";
+  EXPECT_EQ((Detected{FormatHfsPlus, 96, 0, static_cast<int32_t>(diskBlocks / 2)}),
+            DetectImage(MakePartitionedDisk(diskBlocks, map, {{}, {}, plus})));
+  std::vector<uint32_t> windows;
+  EXPECT_EQ(FormatHfsPlus, DetectOnScsi(MakePartitionedDisk(diskBlocks, map, {{}, {}, plus}), 512, &windows).format);
+  // The Apple_HFSX entry's partition is looked at (its sector 2) before it is taken.
+  EXPECT_EQ((std::vector<uint32_t>{0, 1, 2, 3, 98, 96}), windows);
 }
 
 TEST_F(DetectTest, PartitionMapIsWalkedOneMapBlockAtATime) {

@@ -12,6 +12,7 @@
 #include "fuzz_image_file.h"
 #include "list_directory.h"
 #include "volume.h"
+#include "volume_formats.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void Walk(Volume* volume, const std::string& path, DirEntry** listing, int* list
   const int count = ListDirectory(volume, path.c_str(), listing);
   if (count < 0) abort();
   std::vector<DirEntry> entries(*listing, *listing + count);
-  const char separator = volume->format == FormatHfs ? ':' : '\\';
+  const char separator = FormatRow(volume->format).folderSeparator;
   for (const DirEntry& entry : entries) {
     if (entry.name[sizeof entry.name - 1] != '\0') abort();
     const std::string name = entry.name;
