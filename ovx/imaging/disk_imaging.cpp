@@ -70,7 +70,7 @@ int64_t WholeScsiDeviceSectors(const Volume* device) {
   if (device->kind != KindScsi || device->partitionStart != 0 || device->sizeKB <= 0) return 0;
   uint32_t lastBlock, blockLength;
   int32_t kilobytes;
-  if (!ReadScsiCapacity(device->hostAdapter, device->unit, &lastBlock, &blockLength) ||
+  if (!ReadScsiCapacity(device, &lastBlock, &blockLength) ||
       !ScsiKilobytes(lastBlock, blockLength, &kilobytes) || kilobytes != device->sizeKB ||
       blockLength != device->sectorSize) {
     return 0;
