@@ -21,6 +21,7 @@
 #include "explorer_fixture.h"
 #include "fake_devices.h"
 #include "fake_floppy_drive.h"
+#include "fake_scsi_bus.h"
 #include "fake_scsi_layers.h"
 #include "file_list.h"
 #include "image_builders.h"
@@ -779,6 +780,28 @@ TEST_F(Imaging, ImagingCommandsAreGreyedAndRefusedWhileACopyRuns) {
   EXPECT_EQ(0, nestedDialogs.load());
   SendMessageA(explorer.mainWindow, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
   for (UINT id : commands) EXPECT_EQ(0u, GetMenuState(file, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+}
+
+// A disk that holds a volume Windows has mounted (here drive C:) is copied
+// to an image like any other, but no image is written onto it: the command
+// ends as when the device cannot be opened, without a dialog, the disk untouched.
+TEST_F(Imaging, ADiskHoldingAMountedVolumeIsReadButNeverWritten) {
+  UseScsiLayer(FakePassThrough);
+  const Bytes original = Pattern(256 * 512, 31);
+  ListScsi(original, FakeScsiDisk);
+  fakeScsiBus.mountedLetters = 1 << 2;
+  fakeScsiBus.mountedDisk = 0;  // "\\.\PhysicalDrive0", the disk listed
+  const std::string image = dir_.File("over the system disk.img");
+  ASSERT_TRUE(WriteFileBytes(image, Pattern(256 * 512, 32)));
+  const Outcome refused = RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk");
+  EXPECT_FALSE(refused.seen.progressUp);
+  ExpectRestored(refused);
+  EXPECT_EQ(0, ScsiWrites());
+  EXPECT_EQ(Sha256(original), Sha256(ReadFileBytes(scsiPath_)));
+
+  const std::string copy = dir_.File("system disk.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, copy, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(original), Sha256(ReadFileBytes(copy)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layers, ScsiImaging, ::testing::ValuesIn(FakeScsiLayersOfThisBuild()),
