@@ -11,9 +11,6 @@ namespace {
 const char kScsiPrefix[] = "SCSI ctl:";
 const char kFloppyA[] = "Non-DOS floppy on A:";
 const char kFloppyB[] = "Non-DOS floppy on B:";
-const int kScsiTargets = 7;  // target ids 0 to 6; 7 is the host adapter itself
-// The SCSI source of a Volume keeps the host adapter in eight bits.
-const int kOpenableAdapters = 256;
 const uintptr_t kFirstPathValue = 65536;
 const int kImageSourceBytes = MAX_PATH;
 
@@ -65,17 +62,16 @@ void AddLogicalDrives() {
   HeapFree(Heap(), 0, roots);
 }
 
+// Whichever layer serves, a unit is listed when it answers INQUIRY.
 void AddScsiDevices() {
-  const int adapters = aspiAdapterCount < kOpenableAdapters ? aspiAdapterCount : kOpenableAdapters;
-  for (int h = 0; h < adapters; ++h) {
-    for (int t = 0; t < kScsiTargets; ++t) {
-      Volume* volume = OpenVolume(KindScsi, static_cast<uintptr_t>(h << 4 | t), OpenNoDetect);
-      if (!volume) continue;
-      char text[kTextChars];
-      FormatScsiSource(text, sizeof text, h, t, volume->deviceName);
-      AppendSource(text);
-      CloseVolume(volume);
-    }
+  ScsiAddress unit;
+  for (int i = 0; ScsiProbeAddress(i, &unit); ++i) {
+    Volume* volume = OpenVolume(KindScsi, ScsiSource(unit), OpenNoDetect);
+    if (!volume) continue;
+    char text[kTextChars];
+    FormatScsiSource(text, sizeof text, unit, volume->deviceName);
+    AppendSource(text);
+    CloseVolume(volume);
   }
 }
 
@@ -87,7 +83,7 @@ void AddFloppyDrive(int drive, const char* root, const char* text) {
 
 int EnumerateSources() {
   FreeSources();
-  LoadAspi();
+  LoadScsiLayer();
   SourceTable& table = explorer.sourceTable;
   AddLogicalDrives();
   table.logicalDriveEnd = table.sourceCount;
@@ -127,10 +123,9 @@ SourceArguments SourceOpenArguments(int index) {
     case SourceLogicalDrive:
       return {KindLogicalDrive, reinterpret_cast<uintptr_t>(text)};
     case SourceScsi: {
-      int hostAdapter = 0;
-      int target = 0;
-      if (!ParseScsiSource(text, &hostAdapter, &target)) break;
-      return {KindScsi, static_cast<uintptr_t>(hostAdapter) << 4 | static_cast<uintptr_t>(target)};
+      ScsiAddress unit;
+      if (!ParseScsiSource(text, &unit)) break;
+      return {KindScsi, ScsiSource(unit)};
     }
     case SourceFloppy:
       return {KindFloppy, strcmp(text, kFloppyB) == 0 ? 1u : 0u};
@@ -142,15 +137,17 @@ SourceArguments SourceOpenArguments(int index) {
   return {static_cast<VolumeKind>(0), 0};
 }
 
-void FormatScsiSource(char* buffer, int size, int hostAdapter, int target, const char* deviceName) {
+void FormatScsiSource(char* buffer, int size, const ScsiAddress& unit, const char* deviceName) {
+  char lun[16] = "";
+  if (unit.lun) snprintf(lun, sizeof lun, " lun:%d", unit.lun);
   if (deviceName && deviceName[0]) {
-    snprintf(buffer, size, "%s%d dev:%d (%s)", kScsiPrefix, hostAdapter, target, deviceName);
+    snprintf(buffer, size, "%s%d dev:%d%s (%s)", kScsiPrefix, unit.hostAdapter, unit.target, lun, deviceName);
   } else {
-    snprintf(buffer, size, "%s%d dev:%d", kScsiPrefix, hostAdapter, target);
+    snprintf(buffer, size, "%s%d dev:%d%s", kScsiPrefix, unit.hostAdapter, unit.target, lun);
   }
 }
 
-int ParseScsiSource(const char* text, int* hostAdapter, int* target) {
+int ParseScsiSource(const char* text, ScsiAddress* unit) {
   const size_t prefixLength = sizeof kScsiPrefix - 1;
   if (strncmp(text, kScsiPrefix, prefixLength) != 0) return 0;
   char* end = nullptr;
@@ -158,9 +155,15 @@ int ParseScsiSource(const char* text, int* hostAdapter, int* target) {
   if (end == text + prefixLength || strncmp(end, " dev:", 5) != 0) return 0;
   const char* targetText = end + 5;
   const long t = strtol(targetText, &end, 10);
-  if (end == targetText || h < 0 || h > 255 || t < 0 || t > 7) return 0;
-  *hostAdapter = static_cast<int>(h);
-  *target = static_cast<int>(t);
+  if (end == targetText) return 0;
+  long lun = 0;
+  if (strncmp(end, " lun:", 5) == 0) {
+    const char* lunText = end + 5;
+    lun = strtol(lunText, &end, 10);
+    if (end == lunText) return 0;
+  }
+  if (h < 0 || h > 255 || t < 0 || t > kMaxScsiTarget || lun < 0 || lun > kMaxScsiLun) return 0;
+  *unit = {static_cast<int32_t>(h), static_cast<int32_t>(t), static_cast<int32_t>(lun)};
   return 1;
 }
 

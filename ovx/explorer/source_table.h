@@ -33,11 +33,13 @@ SourceClass GetSourceClass(int index);
 int GetSourceCaption(int index, char* buffer, int size);
 SourceArguments SourceOpenArguments(int index);
 
-// "SCSI ctl:%d dev:%d", with " (name)" when deviceName is not empty.
-void FormatScsiSource(char* buffer, int size, int hostAdapter, int target, const char* deviceName);
-// Reads host adapter and target back from such a string, whatever the width
-// of the numbers. Returns 1, or 0 when text is not such a string.
-int ParseScsiSource(const char* text, int* hostAdapter, int* target);
+// "SCSI ctl:%d dev:%d" with host adapter and target, then " lun:%d" for a
+// logical unit other than 0, then " (name)" when deviceName is not empty.
+void FormatScsiSource(char* buffer, int size, const ScsiAddress& unit, const char* deviceName);
+// Reads the unit back from such a string, whatever the width of the
+// numbers. Returns 1, or 0 when text is not such a string or names a unit
+// that no SCSI source can.
+int ParseScsiSource(const char* text, ScsiAddress* unit);
 
 // Offers a disk image as a new source: an entry index of the current listing
 // of a Windows folder (below 65536) or a pointer to a full path. Only while a

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "device_backends.h"
 #include "explorer_state.h"
 #include "file_list.h"
 #include "floppy_medium.h"
@@ -41,10 +42,17 @@ bool IsDevice(const Volume* volume) { return volume && (volume->kind == KindFlop
 // The device side of a physical copy, opened afresh from the listed source.
 // Only a floppy drive or SCSI device of the same kind as the volume listed
 // qualifies: anything else would take an image file or a drive for a disk.
+// A disk that holds a volume Windows has mounted (the system disk, for one)
+// is read, but never written below Windows.
 Volume* OpenListedDevice(bool toDisk) {
   const SourceArguments arguments = SourceOpenArguments(explorer.listedSource);
   if (arguments.kind != explorer.currentVolume->kind) return nullptr;
-  return OpenVolume(arguments.kind, arguments.source, toDisk ? OpenNoDetect : OpenReadOnly | OpenNoDetect);
+  Volume* device = OpenVolume(arguments.kind, arguments.source, toDisk ? OpenNoDetect : OpenReadOnly | OpenNoDetect);
+  if (device && toDisk && device->kind == KindScsi && ScsiHoldsMountedVolume(VolumeScsiUnit(device))) {
+    CloseVolume(device);
+    return nullptr;
+  }
+  return device;
 }
 
 VolumeKind ListedKind() {
@@ -70,7 +78,7 @@ int64_t WholeScsiDeviceSectors(const Volume* device) {
   if (device->kind != KindScsi || device->partitionStart != 0 || device->sizeKB <= 0) return 0;
   uint32_t lastBlock, blockLength;
   int32_t kilobytes;
-  if (!ReadScsiCapacity(device->hostAdapter, device->unit, &lastBlock, &blockLength) ||
+  if (!ReadScsiCapacity(device, &lastBlock, &blockLength) ||
       !ScsiKilobytes(lastBlock, blockLength, &kilobytes) || kilobytes != device->sizeKB ||
       blockLength != device->sectorSize) {
     return 0;

@@ -1,12 +1,13 @@
 // The source tree: the table's order and captions, open arguments, image
 // sources, drops, the title and the PathList.
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "build_interfaces.h"
 #include "explorer_fixture.h"
-#include "fake_wnaspi32.h"
+#include "fake_scsi_bus.h"
+#include "fake_scsi_layers.h"
 #include "file_list.h"
 #include "image_builders.h"
 #include "path_list.h"
@@ -90,20 +91,18 @@ TEST_F(ExplorerWindow, CaptionsAndOpenArgumentsOfEveryClassOfSource) {
   EXPECT_EQ(0, SourceOpenArguments(7).kind);
 }
 
-TEST_F(ExplorerWindow, ScsiDevicesOfTheAspiLayerAreListedAfterTheDrivesAndOpen) {
-  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
-  HMODULE layer = LoadLibraryA("WNASPI32.DLL");
-  ASSERT_NE(nullptr, layer);
-  ASSERT_NE(nullptr, GetProcAddress(layer, "FakeAspiMarker")) << "the test's WNASPI32.DLL is not beside the test";
-  auto reset = reinterpret_cast<FakeAspiResetFunction>(reinterpret_cast<void (*)()>(GetProcAddress(layer, "FakeAspiReset")));
-  auto add = reinterpret_cast<FakeAspiAddDeviceFunction>(
-      reinterpret_cast<void (*)()>(GetProcAddress(layer, "FakeAspiAddDevice")));
+// SCSI devices are listed in the same place and with the same captions
+// whichever layer serves them.
+class ScsiTree : public ExplorerWindow, public ::testing::WithParamInterface<FakeScsiLayerKind> {};
+
+TEST_P(ScsiTree, ScsiDevicesAreListedAfterTheDrivesAndOpen) {
+  std::unique_ptr<FakeScsiLayer> scsi = MakeFakeScsiLayer(GetParam());
+  ASSERT_NE(nullptr, scsi) << "the test's WNASPI32.DLL is not beside the test";
   ScratchDir dir;
   WriteFileBytes(dir.File("cd.iso"), MakeHfsVolume(800, "Disc"));
-  reset(1, 0);
-  ASSERT_EQ(1, add(0, 3, FakeAspiCdrom, dir.File("cd.iso").c_str()));
+  scsi->Reset(1);
+  ASSERT_TRUE(scsi->AddDevice(0, 3, FakeScsiCdrom, dir.File("cd.iso")));
   ASSERT_EQ(1, FillTree());
-  reset(0, 0);
 
   const std::vector<std::string> roots = LogicalDriveRoots();
   const std::vector<std::string> nodes = NodeTexts();
@@ -113,8 +112,6 @@ TEST_F(ExplorerWindow, ScsiDevicesOfTheAspiLayerAreListedAfterTheDrivesAndOpen) 
   EXPECT_EQ(SourceScsi, GetSourceClass(static_cast<int>(roots.size())));
   EXPECT_EQ(3u, SourceOpenArguments(static_cast<int>(roots.size())).source);
 
-  reset(1, 0);
-  add(0, 3, FakeAspiCdrom, dir.File("cd.iso").c_str());
   ASSERT_EQ(1, SelectSource(NodeAt(static_cast<int>(roots.size()))));
   ASSERT_NE(nullptr, explorer.currentVolume);
   EXPECT_EQ(KindScsi, explorer.currentVolume->kind);
@@ -123,25 +120,37 @@ TEST_F(ExplorerWindow, ScsiDevicesOfTheAspiLayerAreListedAfterTheDrivesAndOpen) 
   EXPECT_EQ(2048u, explorer.currentVolume->sectorSize);
   EXPECT_EQ("Directory of SCSI ctl:0 dev:3 (ORVANTA FAKE CD-ROM     ) - Orvanta Explorer", Title());
   SelectSource(NodeAt(0));
-  reset(0, 0);
 }
 
-TEST(ScsiSource, CaptionsRoundTripForEveryHostAdapter) {
-  char text[kTextChars];
-  FormatScsiSource(text, sizeof text, 0, 3, "");
-  EXPECT_STREQ("SCSI ctl:0 dev:3", text);
-  for (int adapter : {0, 7, 9, 10, 15, 99, 255}) {
-    for (int target : {0, 6}) {
-      FormatScsiSource(text, sizeof text, adapter, target, "VENDOR  PRODUCT");
-      int h = -1, t = -1;
-      ASSERT_EQ(1, ParseScsiSource(text, &h, &t)) << text;
-      EXPECT_EQ(adapter, h) << text;
-      EXPECT_EQ(target, t) << text;
-    }
-  }
-  int h, t;
-  EXPECT_EQ(0, ParseScsiSource("SCSI ctl: dev:3", &h, &t));
-  EXPECT_EQ(0, ParseScsiSource("Non-DOS floppy on A:", &h, &t));
+INSTANTIATE_TEST_SUITE_P(Layers, ScsiTree, ::testing::ValuesIn(FakeScsiLayersOfThisBuild()),
+                         [](const ::testing::TestParamInfo<FakeScsiLayerKind>& info) {
+                           return std::string(FakeScsiLayerName(info.param));
+                         });
+
+// A card reader of two slots behind USB (a port with no adapter device):
+// its first card's caption is that of any unit 0, the second names its unit.
+TEST_F(ExplorerWindow, CardsOfAMultiSlotReaderAreListedByLogicalUnit) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File("first.img"), MakeHfsVolume(800, "First"));
+  WriteFileBytes(dir.File("second.img"), MakeFatVolume(Fat720KFloppy()));
+  struct BusInPlace {
+    BusInPlace() { InstallFakeScsiBus(0); }
+    ~BusInPlace() { RemoveFakeScsiBus(); }
+  } bus;
+  fakeScsiBus.busesOfPort = {0, 0, 0};
+  AddFakeScsiUnit(2, 0, 1, FakeScsiDisk, dir.File("second.img").c_str(), 4);
+  AddFakeScsiUnit(2, 0, 0, FakeScsiDisk, dir.File("first.img").c_str(), 3);
+  ASSERT_EQ(1, FillTree());
+  const int first = explorer.sourceTable.logicalDriveEnd;
+  ASSERT_EQ(first + 2, explorer.sourceTable.scsiEnd);
+  EXPECT_EQ("SCSI ctl:0 dev:0 (ORVANTA FAKE DISK       )", NodeTexts()[first]);
+  EXPECT_EQ("SCSI ctl:0 dev:0 lun:1 (ORVANTA FAKE DISK       )", NodeTexts()[first + 1]);
+  EXPECT_EQ(static_cast<uintptr_t>(1 << 12), SourceOpenArguments(first + 1).source);
+  ASSERT_EQ(1, SelectSource(NodeAt(first + 1)));
+  EXPECT_EQ(1, explorer.currentVolume->lun);
+  EXPECT_EQ("Directory of SCSI ctl:0 dev:0 lun:1 (ORVANTA FAKE DISK       ) - Orvanta Explorer", Title());
+  EXPECT_EQ(FormatFat12, explorer.currentVolume->format);
+  SelectSource(NodeAt(0));
 }
 
 TEST_F(ExplorerWindow, ImagesJoinOnlyWhenRecognisedAndWhileADriveIsBrowsed) {

@@ -9,10 +9,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "disk_imaging.h"
 #include "explorer_state.h"
 #include "fake_aspi_layer.h"
+#include "fake_scsi_layers.h"
 #include "main_window.h"
 #include "progress_dialog.h"
 #include "sector_transfer.h"
@@ -64,13 +66,11 @@ int main(int argc, char** argv) {
   const bool cold = argc == 4;
   const char* backing = argv[1];
   const char* imagePath = argv[2];
-  const FakeAspiLayer layer = LoadFakeAspiLayer();
-  if (!layer.module) {
-    fprintf(stderr, "the test's WNASPI32.DLL is not beside the program\n");
-    return 1;
-  }
-  layer.Reset(1, 0);
-  layer.AddDevice(0, 0, FakeAspiDisk, backing);
+  // The test WNASPI32.DLL where it lies beside the program (the 32-bit build), else pass-through.
+  std::unique_ptr<FakeScsiLayer> layer = MakeFakeScsiLayer(LoadFakeAspiLayer().module ? FakeAspi : FakePassThrough);
+  if (!layer) return 1;
+  layer->Reset(1);
+  layer->AddDevice(0, 0, FakeScsiDisk, backing);
 
   OleInitialize(nullptr);
   explorer.instance = GetModuleHandleA(nullptr);

@@ -1,11 +1,13 @@
 // Disk imaging in the real main window. Floppy drive A: and the SCSI devices
-// stand in for hardware at the platform's own interfaces (the device calls
-// and WNASPI32.DLL); the Open dialog and the progress dialog are answered
-// from another thread, as a user would; every copy is compared with the
-// sectors of the other side by SHA-256.
+// stand in for hardware at the platform's own interfaces (the device calls,
+// the SCSI pass-through and, on the 32-bit build, WNASPI32.DLL); the SCSI
+// cases run through each layer the build has. The Open dialog and the
+// progress dialog are answered from another thread, as a user would; every
+// copy is compared with the sectors of the other side by SHA-256.
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -14,13 +16,13 @@
 #include <thread>
 #include <vector>
 
-#include "build_interfaces.h"
 #include "device_platform.h"
 #include "disk_imaging.h"
 #include "explorer_fixture.h"
-#include "fake_aspi_layer.h"
 #include "fake_devices.h"
 #include "fake_floppy_drive.h"
+#include "fake_scsi_bus.h"
+#include "fake_scsi_layers.h"
 #include "file_list.h"
 #include "image_builders.h"
 #include "list_directory.h"
@@ -229,11 +231,6 @@ class Imaging : public ExplorerWindow {
   void SetUp() override {
     ExplorerWindow::SetUp();
     ForgetLastFolder();
-    // SCSI devices come from the test's ASPI layer, which only the 32-bit build has.
-    if (!kBuildHas32BitInterfaces) return;
-    layer_ = LoadFakeAspiLayer();
-    ASSERT_NE(nullptr, layer_.module) << "the test's WNASPI32.DLL is not beside the test";
-    layer_.Reset(1, 0);
   }
   // The Open dialog starts in the folder this program chose last, which was
   // a scratch folder of an earlier run and is gone: Wine's dialog then
@@ -241,12 +238,19 @@ class Imaging : public ExplorerWindow {
   static void ForgetLastFolder() {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU");
   }
+  // The floppy drive goes before the SCSI layer, which any case puts in place first.
   void TearDown() override {
     UseDriveRecorder(false);
     standIn_.reset();
     RemoveFakeFloppyDrive();
-    if (layer_.Reset) layer_.Reset(0, 0);
+    scsi_.reset();
     ExplorerWindow::TearDown();
+  }
+
+  // SCSI devices from now on come from this layer's fake.
+  void UseScsiLayer(FakeScsiLayerKind kind) {
+    scsi_ = MakeFakeScsiLayer(kind);
+    ASSERT_NE(nullptr, scsi_) << "the test's WNASPI32.DLL is not beside the test";
   }
 
   // Lists drive A:, whose disk is the file disk, as a click on its node does.
@@ -300,23 +304,30 @@ class Imaging : public ExplorerWindow {
   }
 
   // Lists the SCSI device at target 1 of adapter 0, served from disk.
-  void ListScsi(const Bytes& disk, int kind, const char* name = "scsi.img") {
-    ASSERT_NE(nullptr, layer_.module) << "a SCSI case without REQUIRE_32BIT_INTERFACE";
+  void ListScsi(const Bytes& disk, FakeScsiKind kind, const char* name = "scsi.img") {
+    ASSERT_NE(nullptr, scsi_) << "a SCSI case without its layer";
     scsiPath_ = dir_.File(name);
     ASSERT_TRUE(WriteFileBytes(scsiPath_, disk));
-    layer_.Reset(1, 0);
-    ASSERT_EQ(1, layer_.AddDevice(0, 1, kind, scsiPath_.c_str()));
+    scsi_->Reset(1);
+    ASSERT_TRUE(scsi_->AddDevice(0, 1, kind, scsiPath_));
     ASSERT_EQ(1, FillTree());
     const int index = explorer.sourceTable.logicalDriveEnd;
     ASSERT_EQ(SourceScsi, GetSourceClass(index));
-    ASSERT_EQ(1, SelectSource(NodeAt(index)));
+    // Selected in the tree as from the keyboard: the tree filled anew has no
+    // selection, and would take its first node when it gets the focus back.
+    SendMessageA(explorer.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(NodeAt(index)));
+    ASSERT_EQ(index, explorer.currentSource);
     ASSERT_EQ(KindScsi, explorer.currentVolume->kind);
     MarkScsiLog();
   }
 
   // Commands are counted from the last mark on: listings read the device too.
-  void MarkScsiLog() { mark_ = layer_.RequestCount(); }
-  int ScsiCommands(uint8_t operation) { return CountFakeAspiCommands(layer_, mark_, 0, 1, operation); }
+  void MarkScsiLog() { mark_ = scsi_->Commands().size(); }
+  int ScsiCommands(uint8_t operation) {
+    const std::vector<ReceivedScsiCommand> all = scsi_->Commands();
+    return CountScsiCommands(std::vector<ReceivedScsiCommand>(all.begin() + std::min(mark_, all.size()), all.end()), 0, 1,
+                             operation);
+  }
   int ScsiWrites() { return ScsiCommands(0x0A) + ScsiCommands(0x2A); }
   int ScsiReads() { return ScsiCommands(0x08) + ScsiCommands(0x28); }
 
@@ -344,9 +355,18 @@ class Imaging : public ExplorerWindow {
 
   ScratchDir dir_;
   std::unique_ptr<FakeDevices> standIn_;
-  FakeAspiLayer layer_ = {};
+  std::unique_ptr<FakeScsiLayer> scsi_;
   std::string floppyPath_, scsiPath_;
-  int mark_ = 0;
+  size_t mark_ = 0;
+};
+
+// The SCSI cases, through each layer the build has.
+class ScsiImaging : public Imaging, public ::testing::WithParamInterface<FakeScsiLayerKind> {
+ protected:
+  void SetUp() override {
+    Imaging::SetUp();
+    UseScsiLayer(GetParam());
+  }
 };
 
 }  // namespace
@@ -423,12 +443,11 @@ TEST_F(Imaging, FloppyIsReadToAnImageInChunksOfNineSectors) {
   EXPECT_EQ(Sha256(disk), Sha256(ReadFileBytes(floppyPath_)));
 }
 
-TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
-  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
+TEST_P(ScsiImaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
   // The device's size leaves its last block uncounted (2,048 blocks make
   // 1,023 KB), but the image holds every block.
   const Bytes disk = MakeHfsVolume(1024, "Disk");
-  ListScsi(disk, FakeAspiDisk);
+  ListScsi(disk, FakeScsiDisk);
   ASSERT_EQ(1023, explorer.currentVolume->sizeKB);
   const std::string image = dir_.File("disk.img");
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
@@ -446,7 +465,7 @@ TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
   // as the device's own size reaches; the physical copy has the map too.
   const Bytes hfs = MakeHfsVolume(800, "Part");
   const Bytes partitioned = MakePartitionedDisk(96 + 1600, UsualPartitionMap(96, 1600), {{}, {}, hfs});
-  ListScsi(partitioned, FakeAspiDisk, "partitioned.img");
+  ListScsi(partitioned, FakeScsiDisk, "partitioned.img");
   ASSERT_EQ(96, explorer.currentVolume->partitionStart);
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_LOGICAL, image, "Reading logical disk to disk image"));
   EXPECT_EQ(Sha256(Slice(partitioned, 96, 1600)), Sha256(ReadFileBytes(image)));
@@ -456,7 +475,7 @@ TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
 
   // 300 blocks of 2,048 bytes, 1,200 sectors, the last block's four among them.
   const Bytes cd = MakeHfsVolume(600, "Disc");
-  ListScsi(cd, FakeAspiCdrom, "cd.iso");
+  ListScsi(cd, FakeScsiCdrom, "cd.iso");
   ASSERT_EQ(2048u, explorer.currentVolume->sectorSize);
   const std::string cdImage = dir_.File("cd.img");
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, cdImage, "Reading physical disk to disk image"));
@@ -464,10 +483,9 @@ TEST_F(Imaging, ScsiDiskAndCdromAreReadToImagesWithoutAWrite) {
   EXPECT_EQ(0, ScsiWrites());
 }
 
-TEST_F(Imaging, ImagesAreWrittenBackToScsiDisks) {
-  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
+TEST_P(ScsiImaging, ImagesAreWrittenBackToScsiDisks) {
   const Bytes original = Pattern(2048 * 512, 1);
-  ListScsi(original, FakeAspiDisk);
+  ListScsi(original, FakeScsiDisk);
   const Bytes written = Pattern(2048 * 512, 99);
   const std::string image = dir_.File("back.img");
   ASSERT_TRUE(WriteFileBytes(image, written));
@@ -530,14 +548,13 @@ TEST_F(Imaging, AFloppyReadErrorEndsTheCopy) {
   EXPECT_EQ(0, DriveCalls(true));
 }
 
-TEST_F(Imaging, AShrunkChunkStaysSmallAndAnUnsizedDeviceIsReadToItsEnd) {
-  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
+TEST_P(ScsiImaging, AShrunkChunkStaysSmallAndAnUnsizedDeviceIsReadToItsEnd) {
   // A device that takes at most 16 blocks a command: 64 fails down to 16,
   // which then serves the rest of the copy.
   const std::string image = dir_.File("bad.img");
   const Bytes scsi = Pattern(1024 * 512, 4);
-  ListScsi(scsi, FakeAspiDisk);
-  ASSERT_EQ(1, layer_.SetFaults(0, 1, -1, 16));
+  ListScsi(scsi, FakeScsiDisk);
+  ASSERT_TRUE(scsi_->SetFaults(0, 1, -1, 16));
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
   EXPECT_EQ(Sha256(scsi), Sha256(ReadFileBytes(image)));
   // 48 failed tries (64 down to 17), then 64 commands of 16 blocks.
@@ -546,7 +563,7 @@ TEST_F(Imaging, AShrunkChunkStaysSmallAndAnUnsizedDeviceIsReadToItsEnd) {
   // A device that reports no size: up to 2,147,483,647 sectors, until the
   // first that cannot be read.
   const Bytes unsized = Pattern(100 * 512, 5);
-  ListScsi(unsized, FakeAspiNoCapacity);
+  ListScsi(unsized, FakeScsiNoCapacity);
   ASSERT_EQ(0, explorer.currentVolume->sizeKB);
   ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image"));
   EXPECT_EQ(Sha256(unsized), Sha256(ReadFileBytes(image)));
@@ -604,12 +621,11 @@ TEST_F(Imaging, QuitRequestEndsTheCopyAndReachesTheMainLoop) {
   EXPECT_EQ(7u, message.wParam);
 }
 
-TEST_F(Imaging, CopiesThatCannotStartOrHaveNothingToCopy) {
-  REQUIRE_32BIT_INTERFACE(kTestAspiLayer);
+TEST_P(ScsiImaging, CopiesThatCannotStartOrHaveNothingToCopy) {
   // An empty image to a device of no size: nothing to copy, the dialog is
   // taken down however far it came, and the disk is untouched.
   const Bytes unsized = Pattern(64 * 512, 6);
-  ListScsi(unsized, FakeAspiNoCapacity);
+  ListScsi(unsized, FakeScsiNoCapacity);
   const std::string empty = dir_.File("empty.img");
   ASSERT_TRUE(WriteFileBytes(empty, {}));
   ExpectRestored(RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, empty, "Writing disk image to physical disk"));
@@ -618,7 +634,7 @@ TEST_F(Imaging, CopiesThatCannotStartOrHaveNothingToCopy) {
 
   // The device went away after it was listed: no copy, no dialog, and the
   // image that was opened is left empty; Refresh still follows.
-  layer_.Reset(1, 0);
+  scsi_->Reset(1);
   const std::string image = dir_.File("gone.img");
   const Outcome gone = RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, image, "Reading physical disk to disk image");
   EXPECT_FALSE(gone.seen.progressUp);
@@ -765,3 +781,30 @@ TEST_F(Imaging, ImagingCommandsAreGreyedAndRefusedWhileACopyRuns) {
   SendMessageA(explorer.mainWindow, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
   for (UINT id : commands) EXPECT_EQ(0u, GetMenuState(file, id, MF_BYCOMMAND) & MF_GRAYED) << id;
 }
+
+// A disk that holds a volume Windows has mounted (here drive C:) is copied
+// to an image like any other, but no image is written onto it: the command
+// ends as when the device cannot be opened, without a dialog, the disk untouched.
+TEST_F(Imaging, ADiskHoldingAMountedVolumeIsReadButNeverWritten) {
+  UseScsiLayer(FakePassThrough);
+  const Bytes original = Pattern(256 * 512, 31);
+  ListScsi(original, FakeScsiDisk);
+  fakeScsiBus.mountedLetters = 1 << 2;
+  fakeScsiBus.mountedDisk = 0;  // "\\.\PhysicalDrive0", the disk listed
+  const std::string image = dir_.File("over the system disk.img");
+  ASSERT_TRUE(WriteFileBytes(image, Pattern(256 * 512, 32)));
+  const Outcome refused = RunCommand(ID_FILE_IMAGE_TO_PHYSICAL, image, "Writing disk image to physical disk");
+  EXPECT_FALSE(refused.seen.progressUp);
+  ExpectRestored(refused);
+  EXPECT_EQ(0, ScsiWrites());
+  EXPECT_EQ(Sha256(original), Sha256(ReadFileBytes(scsiPath_)));
+
+  const std::string copy = dir_.File("system disk.img");
+  ExpectRestored(RunCommand(ID_FILE_IMAGE_FROM_PHYSICAL, copy, "Reading physical disk to disk image"));
+  EXPECT_EQ(Sha256(original), Sha256(ReadFileBytes(copy)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, ScsiImaging, ::testing::ValuesIn(FakeScsiLayersOfThisBuild()),
+                         [](const ::testing::TestParamInfo<FakeScsiLayerKind>& info) {
+                           return std::string(FakeScsiLayerName(info.param));
+                         });

@@ -8,6 +8,9 @@
 //                            at host adapter 0, targets 0, 1, ... (".iso": a CD-ROM)
 //   ORVANTA_FAKE_SCSI_DELAY  milliseconds each SCSI command takes, as a slow disk would
 // Drive A: is listed only where the platform reports a removable drive A:.
+// The SCSI devices come from the test WNASPI32.DLL where it lies beside the
+// program (the 32-bit build), else from stand-ins for the platform's SCSI
+// pass-through, as disks and CD-ROMs of a Windows without an ASPI layer.
 #include <windows.h>
 
 #include <cstdlib>
@@ -16,6 +19,7 @@
 
 #include "fake_aspi_layer.h"
 #include "fake_floppy_drive.h"
+#include "fake_scsi_layers.h"
 
 extern "C" int WINAPI OvxWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
@@ -32,14 +36,15 @@ bool EndsWith(const std::string& text, const char* suffix) {
 }
 
 void SetUpScsiDisks(const char* list, const char* delay) {
-  const FakeAspiLayer layer = LoadFakeAspiLayer();
-  if (!layer.module) return;
-  layer.Reset(1, delay ? static_cast<uint32_t>(atoi(delay)) : 0);
+  // In place for the whole run.
+  FakeScsiLayer* fakeScsi = MakeFakeScsiLayer(LoadFakeAspiLayer().module ? FakeAspi : FakePassThrough).release();
+  if (!fakeScsi) return;
+  fakeScsi->Reset(1, delay ? static_cast<DWORD>(atoi(delay)) : 0);
   std::string rest = list;
   for (int target = 0; !rest.empty() && target < 7; ++target) {
     const size_t end = rest.find(';');
     const std::string path = rest.substr(0, end);
-    layer.AddDevice(0, target, EndsWith(path, ".iso") ? FakeAspiCdrom : FakeAspiDisk, path.c_str());
+    fakeScsi->AddDevice(0, target, EndsWith(path, ".iso") ? FakeScsiCdrom : FakeScsiDisk, path);
     rest = end == std::string::npos ? "" : rest.substr(end + 1);
   }
 }

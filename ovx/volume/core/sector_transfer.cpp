@@ -51,12 +51,12 @@ int FloppyTransfer9x(Volume* volume, uintptr_t write) {
 
 // Reads the blocks from index `from` to `end` (excluded) of a run that starts at device block b0.
 int ReadRun(Volume* volume, uint32_t b0, int from, int end, uint8_t* run) {
-  return deviceBackends.AspiRead(volume->hostAdapter, volume->unit, b0 + from, end - from,
+  return deviceBackends.ScsiRead(VolumeScsiUnit(volume), b0 + from, end - from,
                                  run + static_cast<size_t>(from) * volume->sectorSize, volume->sectorSize);
 }
 
 int ScsiTransfer(Volume* volume, uintptr_t write) {
-  if (aspiAdapterCount == 0 || !ScsiBlockLengthUsable(volume->sectorSize)) return 0;
+  if (scsiAdapterCount == 0 || !ScsiBlockLengthUsable(volume->sectorSize)) return 0;
   const int64_t first = static_cast<int64_t>(volume->partitionStart) + volume->startSector;
   const int64_t count = volume->sectorCount;
   // Device addresses are 32 bits; a request outside them names no block.
@@ -67,10 +67,10 @@ int ScsiTransfer(Volume* volume, uintptr_t write) {
 
   if (blockLength <= kSectorBytes) {
     // Each 512-byte sector is one device block.
-    if (write) return n == 0 ? 1 : deviceBackends.AspiWrite(volume->hostAdapter, volume->unit, f, n, volume->buffer, blockLength);
+    if (write) return n == 0 ? 1 : deviceBackends.ScsiWrite(VolumeScsiUnit(volume), f, n, volume->buffer, blockLength);
     int cached = CacheLookup(volume, volume->buffer, f, n);
     if (cached == n) return 1;
-    return deviceBackends.AspiRead(volume->hostAdapter, volume->unit, f + cached, n - cached,
+    return deviceBackends.ScsiRead(VolumeScsiUnit(volume), f + cached, n - cached,
                                    volume->buffer + static_cast<size_t>(cached) * blockLength, blockLength);
   }
 

@@ -45,17 +45,18 @@ Volume* Fail(Volume* volume, DWORD error) {
 }
 
 bool OpenScsiDevice(Volume* volume, uintptr_t source) {
-  // ASPI numbers host adapters with one byte; the drive list may pass any of them.
+  // Host adapters are numbered with one byte; the drive list may pass any of them.
   volume->hostAdapter = static_cast<int32_t>((source >> 4) & 0xFF);
-  volume->unit = static_cast<int32_t>(source & 7);
-  if (aspiAdapterCount == 0) return false;
+  volume->unit = static_cast<int32_t>(source & kMaxScsiTarget);
+  volume->lun = static_cast<int32_t>((source >> 12) & kMaxScsiLun);
+  if (scsiAdapterCount == 0) return false;
   uint8_t inquiry[kInquiryBytes];
-  if (!deviceBackends.AspiInquiry(volume->hostAdapter, volume->unit, inquiry, sizeof inquiry)) return false;
+  if (!deviceBackends.ScsiInquiry(VolumeScsiUnit(volume), inquiry, sizeof inquiry)) return false;
   // As stored, trailing blanks kept.
   memcpy(volume->deviceName, inquiry + kDeviceNameOffset, kDeviceNameBytes);
   volume->deviceName[kDeviceNameBytes] = '\0';
   uint32_t lastBlock, blockLength;
-  if (ReadScsiCapacity(volume->hostAdapter, volume->unit, &lastBlock, &blockLength)) {
+  if (ReadScsiCapacity(volume, &lastBlock, &blockLength)) {
     int32_t kilobytes;
     if (ScsiKilobytes(lastBlock, blockLength, &kilobytes)) {
       volume->sectorSize = blockLength;
@@ -216,9 +217,16 @@ int CloseVolume(Volume* volume) {
   }
 }
 
-int ReadScsiCapacity(int hostAdapter, int target, uint32_t* lastBlock, uint32_t* blockLength) {
+uintptr_t ScsiSource(const ScsiAddress& unit) {
+  return static_cast<uintptr_t>(unit.lun) << 12 | static_cast<uintptr_t>(unit.hostAdapter) << 4 |
+         static_cast<uintptr_t>(unit.target);
+}
+
+ScsiAddress VolumeScsiUnit(const Volume* volume) { return {volume->hostAdapter, volume->unit, volume->lun}; }
+
+int ReadScsiCapacity(const Volume* volume, uint32_t* lastBlock, uint32_t* blockLength) {
   uint8_t capacity[kCapacityBytes];
-  if (!deviceBackends.AspiReadCapacity(hostAdapter, target, capacity, sizeof capacity)) return 0;
+  if (!deviceBackends.ScsiReadCapacity(VolumeScsiUnit(volume), capacity, sizeof capacity)) return 0;
   *lastBlock = ReadBE32(capacity);
   *blockLength = ReadBE32(capacity + 4);
   return 1;

@@ -7,11 +7,12 @@
 #include <cstdint>
 
 #include "dir_entry.h"
+#include "scsi_commands.h"
 #include "win32_compat.h"
 
 enum VolumeKind : int32_t {
   KindFloppy = 1,        // source: drive number in bit 0 (0 = A:, 1 = B:)
-  KindScsi = 2,          // source: (host adapter << 4) | target id
+  KindScsi = 2,          // source: (logical unit << 12) | (host adapter << 4) | target id
   KindImageFile = 3,     // source: pointer to the image file's path
   KindLogicalDrive = 4,  // source unused; no sector transfers
 };
@@ -43,6 +44,10 @@ enum {
   kSectorBytes = 512,      // every transfer counts in these, whatever the device has
   kBlockCacheSlots = 16,   // slots 0..15 hold blocks; slot 16 is scratch for reordering
   kMaxImagePath = MAX_PATH - 1,
+  // The most a SCSI source can name: target ids in bits 0 to 3, logical
+  // units in bits 12 to 14 (0 in every source of an ASPI device).
+  kMaxScsiTarget = 15,
+  kMaxScsiLun = 7,
 };
 
 // One device block kept for devices whose blocks exceed 512 bytes.
@@ -72,6 +77,7 @@ struct Volume {
   char deviceName[MAX_PATH];  // SCSI vendor and product text
   int32_t hostAdapter;
   int32_t unit;  // floppy drive number or SCSI target id
+  int32_t lun;   // SCSI logical unit
   HANDLE file;   // the open image file
 
   // Listing state (listings of the file systems keep it here).
@@ -114,9 +120,15 @@ struct Volume {
 // GetLastError() gives the platform's reason.
 Volume* OpenVolume(VolumeKind kind, uintptr_t source, int flags);
 
-// READ CAPACITY of the SCSI device at (hostAdapter, target): the address of
-// its last block and its block length. Returns 1; 0 when it does not answer.
-int ReadScsiCapacity(int hostAdapter, int target, uint32_t* lastBlock, uint32_t* blockLength);
+// The OpenVolume source of a SCSI unit. Its target and logical unit must be
+// within kMaxScsiTarget and kMaxScsiLun, its host adapter below 256.
+uintptr_t ScsiSource(const ScsiAddress& unit);
+// The SCSI unit of a volume of KindScsi.
+ScsiAddress VolumeScsiUnit(const Volume* volume);
+
+// READ CAPACITY of a SCSI volume's device: the address of its last block and
+// its block length. Returns 1; 0 when it does not answer.
+int ReadScsiCapacity(const Volume* volume, uint32_t* lastBlock, uint32_t* blockLength);
 
 // A SCSI device's sizeKB from its capacity: (blockLength / 512 x lastBlock) / 2,
 // so the last block is left out. Returns 1 and sets *kilobytes; 0 for blocks

@@ -2,7 +2,8 @@
 
 DevicePlatform DefaultDevicePlatform() {
   return {::CreateFileA, ::DeviceIoControl, ::SetFilePointer, ::ReadFile, ::WriteFile, ::CloseHandle,
-          ::SetErrorMode, ::LoadLibraryA, ::GetProcAddress, ::FreeLibrary, nullptr, nullptr};
+          ::SetErrorMode, ::LoadLibraryA, ::GetProcAddress, ::FreeLibrary, ::GetLogicalDrives, ::GetVersionExA,
+          nullptr, nullptr};
 }
 
 DevicePlatform devicePlatform = DefaultDevicePlatform();

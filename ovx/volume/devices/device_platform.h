@@ -1,5 +1,5 @@
 // The platform calls through which the Win32 device back-ends reach floppy
-// drives and the ASPI layer. The back-ends make these calls only through
+// drives, SCSI pass-through and the ASPI layer. The back-ends make these calls only through
 // devicePlatform, so that a test can stand in for the devices and see exactly
 // what the back-ends send; the program runs with the platform's own functions.
 #pragma once
@@ -21,6 +21,8 @@ struct DevicePlatform {
   decltype(&::LoadLibraryA) LoadLibraryA;
   decltype(&::GetProcAddress) GetProcAddress;
   decltype(&::FreeLibrary) FreeLibrary;
+  decltype(&::GetLogicalDrives) GetLogicalDrives;
+  decltype(&::GetVersionExA) GetVersionExA;
   // The ASPI layer's entry points as LoadAspi found them; null until it succeeds.
   AspiSupportInfoFunction GetASPI32SupportInfo;
   AspiSendCommandFunction SendASPI32Command;

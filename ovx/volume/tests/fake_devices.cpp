@@ -38,8 +38,8 @@ int FakeFloppy(Volume* volume, uintptr_t write, bool nt) {
 int FakeFloppyVwin32(Volume* volume, uintptr_t write) { return FakeFloppy(volume, write, false); }
 int FakeFloppyNT(Volume* volume, uintptr_t write) { return FakeFloppy(volume, write, true); }
 
-int FakeInquiry(int hostAdapter, int target, uint8_t* buffer, uint32_t length) {
-  current->scsiCalls.push_back({'I', hostAdapter, target, 0, 0, length});
+int FakeInquiry(const ScsiAddress& unit, uint8_t* buffer, uint32_t length) {
+  current->scsiCalls.push_back({'I', unit, 0, 0, length});
   memset(buffer, 0, length);
   if (!current->answersInquiry) return 0;
   const char identity[] = "ORVANTA FAKE DISK       1.0 ";
@@ -47,9 +47,9 @@ int FakeInquiry(int hostAdapter, int target, uint8_t* buffer, uint32_t length) {
   return 1;
 }
 
-int FakeReadCapacity(int hostAdapter, int target, uint8_t* buffer, uint32_t length) {
+int FakeReadCapacity(const ScsiAddress& unit, uint8_t* buffer, uint32_t length) {
   FakeDevices& fake = *current;
-  fake.scsiCalls.push_back({'C', hostAdapter, target, 0, 0, length});
+  fake.scsiCalls.push_back({'C', unit, 0, 0, length});
   memset(buffer, 0, length);
   if (!fake.answersReadCapacity || length < 8) return 0;
   uint32_t lastBlock = fake.reportedLastBlock
@@ -79,19 +79,18 @@ bool Answered(const ScsiCall& call) {
   return false;
 }
 
-int FakeAspiRead(int hostAdapter, int target, uint32_t first, uint32_t count, uint8_t* buffer,
-                 uint32_t blockLength) {
+int FakeRead(const ScsiAddress& unit, uint32_t first, uint32_t count, uint8_t* buffer, uint32_t blockLength) {
   memset(buffer, 0, static_cast<size_t>(count) * blockLength);
-  if (!Answered({'R', hostAdapter, target, first, count, blockLength})) return 0;
+  if (!Answered({'R', unit, first, count, blockLength})) return 0;
   uint64_t offset, bytes;
   if (!ScsiRange(first, count, blockLength, &offset, &bytes)) return 0;
   memcpy(buffer, current->scsi.data() + offset, bytes);
   return 1;
 }
 
-int FakeAspiWrite(int hostAdapter, int target, uint32_t first, uint32_t count, const uint8_t* buffer,
-                  uint32_t blockLength) {
-  if (!Answered({'W', hostAdapter, target, first, count, blockLength})) return 0;
+int FakeWrite(const ScsiAddress& unit, uint32_t first, uint32_t count, const uint8_t* buffer,
+              uint32_t blockLength) {
+  if (!Answered({'W', unit, first, count, blockLength})) return 0;
   uint64_t offset, bytes;
   if (!ScsiRange(first, count, blockLength, &offset, &bytes)) return 0;
   memcpy(current->scsi.data() + offset, buffer, bytes);
@@ -100,15 +99,15 @@ int FakeAspiWrite(int hostAdapter, int target, uint32_t first, uint32_t count, c
 
 }  // namespace
 
-FakeDevices::FakeDevices() : savedBackends_(deviceBackends), savedAdapterCount_(aspiAdapterCount) {
+FakeDevices::FakeDevices() : savedBackends_(deviceBackends), savedAdapterCount_(scsiAdapterCount) {
   current = this;
-  deviceBackends = {FakeInquiry, FakeReadCapacity, FakeAspiRead, FakeAspiWrite, FakeFloppyVwin32, FakeFloppyNT};
-  aspiAdapterCount = 1;
+  deviceBackends = {FakeInquiry, FakeReadCapacity, FakeRead, FakeWrite, FakeFloppyVwin32, FakeFloppyNT};
+  scsiAdapterCount = 1;
 }
 
 FakeDevices::~FakeDevices() {
   deviceBackends = savedBackends_;
-  aspiAdapterCount = savedAdapterCount_;
+  scsiAdapterCount = savedAdapterCount_;
   current = nullptr;
 }
 

@@ -16,7 +16,7 @@ struct FloppyCall {
 
 struct ScsiCall {
   char command;  // 'I' inquiry, 'C' read capacity, 'R' read, 'W' write
-  int hostAdapter, target;
+  ScsiAddress unit;
   uint32_t firstBlock, blockCount, blockLength;
 };
 
@@ -36,7 +36,7 @@ class FakeDevices {
   int floppyFailures = 0;  // the next this many floppy calls fail
   std::vector<FloppyCall> floppyCalls;
 
-  // SCSI: one device at every target, serving `scsi` in blocks of scsiBlockLength.
+  // SCSI: one device at every unit, serving `scsi` in blocks of scsiBlockLength.
   std::vector<uint8_t> scsi;
   uint32_t scsiBlockLength = 512;
   bool answersInquiry = true;

@@ -6,14 +6,7 @@
 #pragma once
 #include <cstdint>
 
-enum FakeAspiDeviceKind {
-  FakeAspiDisk = 0,        // 512-byte blocks
-  FakeAspiCdrom = 1,       // 2,048-byte blocks
-  FakeAspiNoCapacity = 2,  // answers INQUIRY, fails READ CAPACITY; 512-byte blocks otherwise
-  FakeAspiStalled = 3,     // takes every command and never completes it
-  FakeAspiLate = 4,        // as stalled, but when the next command comes it fills the
-                           // data of the one before with 0xAB and completes it
-};
+#include "fake_scsi_target.h"
 
 struct FakeAspiRequest {
   uint32_t address;  // where the block lay in the sender's memory
@@ -27,7 +20,7 @@ typedef int(__cdecl* FakeAspiMarkerFunction)();
 // adapters. completionDelayMs 0 completes commands before SendASPI32Command
 // returns; otherwise a thread of the layer completes each after that delay.
 typedef void(__cdecl* FakeAspiResetFunction)(int adapterCount, uint32_t completionDelayMs);
-// Puts a device of the kind at (hostAdapter, target), serving the image file
+// Puts a device of the kind (FakeScsiKind) at (hostAdapter, target), serving the image file
 // at imagePath (opened at its first command, kept open until the next reset).
 // Returns 1; 0 when the table is full.
 typedef int(__cdecl* FakeAspiAddDeviceFunction)(int hostAdapter, int target, int kind, const char* imagePath);

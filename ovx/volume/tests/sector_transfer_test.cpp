@@ -290,8 +290,8 @@ TEST(TransferSectors, ScsiBlocksOf512BytesAreSectors) {
   ASSERT_EQ(1u, devices.scsiCalls.size());
   const ScsiCall& read = devices.scsiCalls[0];
   EXPECT_EQ('R', read.command);
-  EXPECT_EQ(1, read.hostAdapter);
-  EXPECT_EQ(6, read.target);
+  EXPECT_EQ(1, read.unit.hostAdapter);
+  EXPECT_EQ(6, read.unit.target);
   EXPECT_EQ(103u, read.firstBlock);
   EXPECT_EQ(4u, read.blockCount);
   EXPECT_EQ(512u, read.blockLength);
@@ -310,12 +310,12 @@ TEST(TransferSectors, ScsiBlocksOf512BytesAreSectors) {
   EXPECT_NE(0, Transfer(volume, 0, 0, data.data(), true));
   EXPECT_TRUE(devices.scsiCalls.empty());
 
-  // Past the 32-bit block addresses, or without ASPI, nothing is sent.
+  // Past the 32-bit block addresses, or without a SCSI layer, nothing is sent.
   volume->partitionStart = 0x7FFFFFFF;
   EXPECT_EQ(0, Transfer(volume, 0x7FFFFFFF, 4, data.data(), false));
   volume->partitionStart = 0;
   EXPECT_EQ(0, Transfer(volume, -1, 1, data.data(), false));
-  aspiAdapterCount = 0;
+  scsiAdapterCount = 0;
   EXPECT_EQ(0, Transfer(volume, 0, 1, data.data(), false));
   EXPECT_TRUE(devices.scsiCalls.empty());
   CloseVolume(volume);

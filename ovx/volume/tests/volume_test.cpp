@@ -298,7 +298,7 @@ TEST(OpenVolume, FloppyDrives) {
 TEST(OpenVolume, ScsiDevicesNeedAspiAndAnInquiry) {
   {
     // The build's own back-ends: no ASPI layer, so no SCSI volume.
-    EXPECT_EQ(0, aspiAdapterCount);
+    EXPECT_EQ(0, scsiAdapterCount);
     EXPECT_EQ(nullptr, OpenVolume(KindScsi, 0, OpenNoDetect));
   }
   FakeDevices devices;
@@ -353,7 +353,7 @@ TEST(OpenVolume, ScsiDevicesNeedAspiAndAnInquiry) {
   EXPECT_EQ(12, volume->hostAdapter);
   EXPECT_EQ(3, volume->unit);
   ASSERT_FALSE(devices.scsiCalls.empty());
-  EXPECT_EQ(12, devices.scsiCalls[0].hostAdapter);
+  EXPECT_EQ(12, devices.scsiCalls[0].unit.hostAdapter);
   CloseVolume(volume);
 }
 
