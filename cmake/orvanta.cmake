@@ -22,14 +22,21 @@ function(orvanta_test name)
   endif()
 endfunction()
 
-# orvanta_fuzzer(NAME SOURCES... LIBS... [SEEDER target]) builds a libFuzzer
-# target when the fuzz build is on; `make test` runs each one for a fixed
-# short time. A SEEDER is a program of the tree that writes starting inputs
-# into the folder it is given, so that short runs begin from valid images.
+# orvanta_fuzzer(NAME SOURCES... LIBS... [SEEDER target | SEEDER_SOURCES...
+# SEEDER_LIBS...]) builds a libFuzzer target when the fuzz build is on;
+# `make test` runs each one for a fixed short time. A seeder is a program of
+# the tree that writes starting inputs into the folder it is given, so that
+# short runs begin from valid images: another target's (SEEDER), or one built
+# here as NAME_seeds from SEEDER_SOURCES.
 function(orvanta_fuzzer name)
-  cmake_parse_arguments(F "" "SEEDER" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "SEEDER" "SOURCES;LIBS;SEEDER_SOURCES;SEEDER_LIBS" ${ARGN})
   if(NOT ORVANTA_FUZZ)
     return()
+  endif()
+  if(F_SEEDER_SOURCES)
+    set(F_SEEDER ${name}_seeds)
+    add_executable(${F_SEEDER} ${F_SEEDER_SOURCES})
+    target_link_libraries(${F_SEEDER} PRIVATE ${F_SEEDER_LIBS})
   endif()
   add_executable(${name} ${F_SOURCES})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
