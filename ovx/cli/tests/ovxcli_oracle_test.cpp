@@ -620,31 +620,31 @@ void ExpectSevenZipAgrees(const ScratchDir& dir, const std::string& ours, const 
 // 2021-03-05 05:06:07 UTC, in seconds since 1904.
 const uint32_t kMarch2021 = 3697765567u;
 
-HfsPlusSpec MakeSevenZipSample(uint32_t* sharedId) {
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  spec.rootModified = kMarch2021;
-  const uint32_t docs = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Docs", kMarch2021 + 60);
-  const uint32_t deep = AddHfsPlusFolder(spec, docs, u"\u03A0\u03B1\u03BB\u03B9\u03AC", kMarch2021 - 86400);
-  HfsPlusItem& letter = AddHfsPlusFile(spec, docs, u"Letter", Content(3000, 1), kMarch2021 + 3600);
+HfsPlusPlan MakeSevenZipSample(uint32_t* sharedId) {
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  plan.rootModified = kMarch2021;
+  const uint32_t docs = AddHfsPlusFolder(plan, kHfsPlusRootId, u"Docs", kMarch2021 + 60);
+  const uint32_t deep = AddHfsPlusFolder(plan, docs, u"\u03A0\u03B1\u03BB\u03B9\u03AC", kMarch2021 - 86400);
+  HfsPlusItem& letter = AddHfsPlusFile(plan, docs, u"Letter", Content(3000, 1), kMarch2021 + 3600);
   letter.type = "TEXT";
   letter.creator = "ttxt";
   letter.resource = Content(333, 2);
-  AddHfsPlusFile(spec, docs, u"Cafe\u0301 cre\u0300me", Content(4096, 3), kMarch2021 - 200 * 86400);
-  AddHfsPlusFile(spec, deep, u"\u6F22\u5B57 \u304B\u3099", Content(1, 4), kMarch2021);
-  AddHfsPlusFile(spec, deep, u"Empty", {}, kMarch2021);
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"Icon", {}, kMarch2021).resource = Content(700, 5);
-  *sharedId = AddHfsPlusFile(spec, docs, u"Shared", Content(5000, 6), kMarch2021 + 7).id;
-  AddHfsPlusHardLink(spec, kHfsPlusRootId, u"Shared link", *sharedId);
-  return spec;
+  AddHfsPlusFile(plan, docs, u"Cafe\u0301 cre\u0300me", Content(4096, 3), kMarch2021 - 200 * 86400);
+  AddHfsPlusFile(plan, deep, u"\u6F22\u5B57 \u304B\u3099", Content(1, 4), kMarch2021);
+  AddHfsPlusFile(plan, deep, u"Empty", {}, kMarch2021);
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"Icon", {}, kMarch2021).resource = Content(700, 5);
+  *sharedId = AddHfsPlusFile(plan, docs, u"Shared", Content(5000, 6), kMarch2021 + 7).id;
+  AddHfsPlusHardLink(plan, kHfsPlusRootId, u"Shared link", *sharedId);
+  return plan;
 }
 
 TEST(OvxcliAgainstSevenZip, HfsPlusPlainWrappedPartitionedAndHfsx) {
   ScratchDir dir;
   uint32_t sharedId = 0;
-  HfsPlusSpec spec = MakeSevenZipSample(&sharedId);
+  HfsPlusPlan plan = MakeSevenZipSample(&sharedId);
   const std::map<std::string, uint32_t> links = {{"Disk/Shared link", sharedId}, {"Disk/Docs/Shared", sharedId}};
-  const Bytes plus = FlattenImage(BuildHfsPlusVolume(spec));
+  const Bytes plus = FlattenImage(BuildHfsPlusVolume(plan));
   ASSERT_TRUE(WriteFileBytes(dir.File("plus.img"), plus));
   ExpectSevenZipAgrees(dir, "plus.img", "plus.img", "Disk", links);
   ASSERT_TRUE(WriteFileBytes(dir.File("wrapped.img"), WrapInHfs(plus, 20)));
@@ -658,7 +658,7 @@ TEST(OvxcliAgainstSevenZip, HfsPlusPlainWrappedPartitionedAndHfsx) {
   EXPECT_EQ("format=hfsplus partitionStart=96 headerLength=0 sizeKB=" + std::to_string((96 + blocks) / 2) + "\n",
             ZonedOvxcli(dir, "info disk.img"));
 
-  HfsPlusSpec hfsx;
+  HfsPlusPlan hfsx;
   hfsx.hfsx = true;
   hfsx.volumeName = u"Case";
   hfsx.rootModified = kMarch2021;
@@ -673,15 +673,15 @@ TEST(OvxcliAgainstSevenZip, HfsPlusPlainWrappedPartitionedAndHfsx) {
 // tests read larger overflow files.
 TEST(OvxcliAgainstSevenZip, HfsPlusOverflowExtentsAndADeepCatalog) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Frag";
-  spec.rootModified = kMarch2021;
-  spec.blockBytes = 512;  // 300 files in a catalog of two levels
-  const uint32_t many = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Many", kMarch2021);
-  for (int i = 0; i < 300; ++i) AddHfsPlusFile(spec, many, u"File " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + std::u16string(i / 26 + 1, u'x'), Content(i, 10 + i), kMarch2021 + i);
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"Scattered", Content(512 * 300 + 17, 9), kMarch2021).fragmentBlocks = 1;
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"Runs", Content(512 * 40, 10), kMarch2021).fragmentBlocks = 3;
-  ASSERT_TRUE(WriteFileBytes(dir.File("frag.img"), FlattenImage(BuildHfsPlusVolume(spec))));
+  HfsPlusPlan plan;
+  plan.volumeName = u"Frag";
+  plan.rootModified = kMarch2021;
+  plan.blockBytes = 512;  // 300 files in a catalog of two levels
+  const uint32_t many = AddHfsPlusFolder(plan, kHfsPlusRootId, u"Many", kMarch2021);
+  for (int i = 0; i < 300; ++i) AddHfsPlusFile(plan, many, u"File " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + std::u16string(i / 26 + 1, u'x'), Content(i, 10 + i), kMarch2021 + i);
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"Scattered", Content(512 * 300 + 17, 9), kMarch2021).fragmentBlocks = 1;
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"Runs", Content(512 * 40, 10), kMarch2021).fragmentBlocks = 3;
+  ASSERT_TRUE(WriteFileBytes(dir.File("frag.img"), FlattenImage(BuildHfsPlusVolume(plan))));
   ExpectSevenZipAgrees(dir, "frag.img", "frag.img", "Frag", {}, 20);
 }
 
@@ -691,13 +691,13 @@ TEST(OvxcliAgainstSevenZip, HfsPlusOverflowExtentsAndADeepCatalog) {
 // that no offset wrapped on the way.
 TEST(OvxcliAgainstSevenZip, HfsPlusFilePast4GBStreams) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Big";
-  spec.rootModified = kMarch2021;
-  HfsPlusItem& large = AddHfsPlusFile(spec, kHfsPlusRootId, u"Movie", Content(100000, 1), kMarch2021);
+  HfsPlusPlan plan;
+  plan.volumeName = u"Big";
+  plan.rootModified = kMarch2021;
+  HfsPlusItem& large = AddHfsPlusFile(plan, kHfsPlusRootId, u"Movie", Content(100000, 1), kMarch2021);
   large.dataLength = (4ull << 30) + 12345;
   large.dataTail = Content(50000, 2);
-  ASSERT_TRUE(WriteSparseImage(dir.File("big.img"), BuildHfsPlusVolume(spec)));
+  ASSERT_TRUE(WriteSparseImage(dir.File("big.img"), BuildHfsPlusVolume(plan)));
   const std::string listing = ToolOutput(dir, kZone + std::string("7zz l -slt -sns big.img\n"));
   EXPECT_EQ(ParseSevenZipListing(listing), ParseOvxcliAsSevenZip(ZonedOvxcli(dir, "ls -R big.img"))) << listing;
   ASSERT_TRUE(WriteFileBytes(dir.File("head.bin"), large.data));

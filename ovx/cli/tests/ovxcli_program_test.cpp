@@ -411,23 +411,23 @@ const uint32_t kMarch2021 = 3697765567u;
 // Disk (HFS+) holds Docs with Report (TEXT/R*ch, a resource fork) and
 // "Café" (its name stored decomposed), Packed (compressed by Mac OS X), and
 // "Report link", a hard link to Docs:Report.
-HfsPlusSpec MakeHfsPlusSample(const Bytes& report) {
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  spec.rootModified = kMarch2021;
-  const uint32_t docs = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Docs", kMarch2021 + 60);
-  HfsPlusItem& file = AddHfsPlusFile(spec, docs, u"Report", report, kMarch2021);
+HfsPlusPlan MakeHfsPlusSample(const Bytes& report) {
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  plan.rootModified = kMarch2021;
+  const uint32_t docs = AddHfsPlusFolder(plan, kHfsPlusRootId, u"Docs", kMarch2021 + 60);
+  HfsPlusItem& file = AddHfsPlusFile(plan, docs, u"Report", report, kMarch2021);
   file.type = "TEXT";
   file.creator = "R*ch";
   file.resource = Awkward(200);
   const uint32_t reportId = file.id;
-  AddHfsPlusFile(spec, docs, u"Cafe\u0301", Awkward(10), kMarch2021 - 100 * 86400);
-  HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {}, kMarch2021);
+  AddHfsPlusFile(plan, docs, u"Cafe\u0301", Awkward(10), kMarch2021 - 100 * 86400);
+  HfsPlusItem& packed = AddHfsPlusFile(plan, kHfsPlusRootId, u"Packed", {}, kMarch2021);
   packed.ownerFlags = 0x20;
   packed.resource = Awkward(300);
   packed.compressedLength = 4321;
-  AddHfsPlusHardLink(spec, kHfsPlusRootId, u"Report link", reportId);
-  return spec;
+  AddHfsPlusHardLink(plan, kHfsPlusRootId, u"Report link", reportId);
+  return plan;
 }
 
 TEST(OvxcliHfsPlus, ListsCatsAndExtractsMacOsExtended) {
@@ -478,10 +478,10 @@ TEST(OvxcliHfsPlus, ListsCatsAndExtractsMacOsExtended) {
 
 TEST(OvxcliHfsPlus, EveryPlaceAnHfsPlusVolumeIsFound) {
   ScratchDir dir;
-  HfsPlusSpec spec = MakeHfsPlusSample(Awkward(100));
-  const Bytes plus = FlattenImage(BuildHfsPlusVolume(spec));
-  spec.hfsx = true;
-  const Bytes hfsx = FlattenImage(BuildHfsPlusVolume(spec));
+  HfsPlusPlan plan = MakeHfsPlusSample(Awkward(100));
+  const Bytes plus = FlattenImage(BuildHfsPlusVolume(plan));
+  plan.hfsx = true;
+  const Bytes hfsx = FlattenImage(BuildHfsPlusVolume(plan));
   const Bytes wrapped = WrapInHfs(plus, 8);
   const uint32_t blocks = static_cast<uint32_t>(wrapped.size() / 512);
   std::vector<PartitionSpec> map = UsualPartitionMap(96, blocks);
@@ -503,12 +503,12 @@ TEST(OvxcliHfsPlus, EveryPlaceAnHfsPlusVolumeIsFound) {
 
 TEST(OvxcliHfsPlus, FilesPast4GBShowTheirSize) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Big";
-  HfsPlusItem& large = AddHfsPlusFile(spec, kHfsPlusRootId, u"Movie", Awkward(100), kMarch2021);
+  HfsPlusPlan plan;
+  plan.volumeName = u"Big";
+  HfsPlusItem& large = AddHfsPlusFile(plan, kHfsPlusRootId, u"Movie", Awkward(100), kMarch2021);
   large.dataLength = (6ull << 30) + 5;
   large.resource = Awkward(7);
-  ASSERT_TRUE(WriteSparseImage(dir.File("big.img"), BuildHfsPlusVolume(spec)));
+  ASSERT_TRUE(WriteSparseImage(dir.File("big.img"), BuildHfsPlusVolume(plan)));
   ProgramRun run = RunOvxcli(dir, "ls big.img Big");
   EXPECT_EQ(0, run.status) << run.err;
   EXPECT_EQ(ConsoleText("Movie\t-\t6442450956\t6442450949\t-\t-\t2021-03-05 05:06:07\n"), run.out);

@@ -391,21 +391,21 @@ TEST_F(FileExport, MfsAndAtariFilesGiveTheirRealBytes) {
 // be read or held.
 TEST_F(FileExport, HfsPlusRowsKeepTheirEntryAndUnreadableFilesAreRefused) {
   const uint32_t kMarch2021 = 3697765567u;  // 2021-03-05 05:06:07 UTC
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  spec.rootModified = kMarch2021;
-  const uint32_t first = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0100", kMarch2021);
-  const uint32_t second = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0101", kMarch2021 - 400 * 86400);
-  AddHfsPlusFile(spec, first, u"In first", {}, kMarch2021);
-  AddHfsPlusFile(spec, second, u"In second", {}, kMarch2021);
-  HfsPlusItem& note = AddHfsPlusFile(spec, kHfsPlusRootId, u"Cafe\u0301 note", {'a', '\r', 'b', '\n', 'c'}, kMarch2021);
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  plan.rootModified = kMarch2021;
+  const uint32_t first = AddHfsPlusFolder(plan, kHfsPlusRootId, u"\u0100", kMarch2021);
+  const uint32_t second = AddHfsPlusFolder(plan, kHfsPlusRootId, u"\u0101", kMarch2021 - 400 * 86400);
+  AddHfsPlusFile(plan, first, u"In first", {}, kMarch2021);
+  AddHfsPlusFile(plan, second, u"In second", {}, kMarch2021);
+  HfsPlusItem& note = AddHfsPlusFile(plan, kHfsPlusRootId, u"Cafe\u0301 note", {'a', '\r', 'b', '\n', 'c'}, kMarch2021);
   note.type = "TEXT";
   note.creator = "ttxt";
-  HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {}, kMarch2021);
+  HfsPlusItem& packed = AddHfsPlusFile(plan, kHfsPlusRootId, u"Packed", {}, kMarch2021);
   packed.ownerFlags = 0x20;  // compressed: its resource fork holds no file's bytes
   packed.resource = Bytes(300, 'r');
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"Movie", Bytes(10, 'm'), kMarch2021).dataLength = 5ull << 30;
-  ASSERT_TRUE(WriteSparseImage(dir_.File("plus.img"), BuildHfsPlusVolume(spec)));
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"Movie", Bytes(10, 'm'), kMarch2021).dataLength = 5ull << 30;
+  ASSERT_TRUE(WriteSparseImage(dir_.File("plus.img"), BuildHfsPlusVolume(plan)));
   OpenImageIn(dir_.path(), "plus.img");
   ASSERT_EQ(FormatHfsPlus, explorer.currentVolume->format);
   EnterDisk();

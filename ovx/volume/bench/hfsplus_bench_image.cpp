@@ -1,5 +1,5 @@
 // Writes the HFS+ volume of tools/bench-listing: a photo library of 100,000
-// files in 1,010 folders (ManyFilesHfsPlusSpec), sparse on disk. By hand
+// files in 1,010 folders (ManyFilesHfsPlusPlan), sparse on disk. By hand
 // only; not a test.
 //   hfsplus_bench_image IMAGE [FILES]
 #include <cstdio>
@@ -13,5 +13,5 @@ int main(int argc, char** argv) {
     return 2;
   }
   const uint32_t files = argc == 3 ? static_cast<uint32_t>(strtoul(argv[2], nullptr, 10)) : 100000;
-  return WriteSparseImage(argv[1], BuildHfsPlusVolume(ManyFilesHfsPlusSpec(files))) ? 0 : 1;
+  return WriteSparseImage(argv[1], BuildHfsPlusVolume(ManyFilesHfsPlusPlan(files))) ? 0 : 1;
 }

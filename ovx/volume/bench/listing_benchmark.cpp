@@ -137,7 +137,7 @@ struct PhotoLibrary {
   std::vector<std::string> rolls;  // every roll's path
   explicit PhotoLibrary(uint32_t files) {
     path = dir.File("photos.img");
-    WriteSparseImage(path, BuildHfsPlusVolume(ManyFilesHfsPlusSpec(files)));
+    WriteSparseImage(path, BuildHfsPlusVolume(ManyFilesHfsPlusPlan(files)));
     Volume* volume = OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path.c_str()), OpenReadOnly | OpenUtf8Names);
     DirEntry* block = static_cast<DirEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DirEntry)));
     ListDirectory(volume, "", &block);

@@ -108,13 +108,13 @@ TEST_F(DetectTest, MacintoshVolumes) {
 }
 
 TEST_F(DetectTest, MacOsExtendedVolumes) {
-  HfsPlusSpec spec;
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"File", Bytes(100, 'x'));
-  const Bytes plus = FlattenImage(BuildHfsPlusVolume(spec));
+  HfsPlusPlan plan;
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"File", Bytes(100, 'x'));
+  const Bytes plus = FlattenImage(BuildHfsPlusVolume(plan));
   const int32_t sizeKB = static_cast<int32_t>(plus.size() / 1024);
   EXPECT_EQ((Detected{FormatHfsPlus, 0, 0, sizeKB}), DetectImage(plus));
-  spec.hfsx = true;
-  EXPECT_EQ(FormatHfsPlus, DetectImage(FlattenImage(BuildHfsPlusVolume(spec))).format);
+  plan.hfsx = true;
+  EXPECT_EQ(FormatHfsPlus, DetectImage(FlattenImage(BuildHfsPlusVolume(plan))).format);
   // Each signature with its own version only.
   Bytes wrongVersion = plus;
   wrongVersion[1024 + 3] = 5;

@@ -11,27 +11,27 @@
 
 namespace {
 
-HfsPlusSpec Sample() {
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  spec.blockBytes = 512;
-  spec.extentsNodeBytes = 512;
-  spec.freeBlocks = 2;
-  const uint32_t docs = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Docs", 3697765567u);
-  const uint32_t greek = AddHfsPlusFolder(spec, docs, u"\u03A0\u03B1\u03BB\u03B9\u03AC");
-  HfsPlusItem& letter = AddHfsPlusFile(spec, docs, u"Cafe\u0301", Bytes(700, 'a'), 3697765567u);
+HfsPlusPlan Sample() {
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  plan.blockBytes = 512;
+  plan.extentsNodeBytes = 512;
+  plan.freeBlocks = 2;
+  const uint32_t docs = AddHfsPlusFolder(plan, kHfsPlusRootId, u"Docs", 3697765567u);
+  const uint32_t greek = AddHfsPlusFolder(plan, docs, u"\u03A0\u03B1\u03BB\u03B9\u03AC");
+  HfsPlusItem& letter = AddHfsPlusFile(plan, docs, u"Cafe\u0301", Bytes(700, 'a'), 3697765567u);
   letter.type = "TEXT";
   letter.creator = "ttxt";
   letter.resource = Bytes(100, 'r');
-  AddHfsPlusFile(spec, greek, u"\U0001F600 \u6F22", Bytes(3, 'e'));
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"Scattered", Bytes(512 * 60, 's')).fragmentBlocks = 1;
-  HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {});
+  AddHfsPlusFile(plan, greek, u"\U0001F600 \u6F22", Bytes(3, 'e'));
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"Scattered", Bytes(512 * 60, 's')).fragmentBlocks = 1;
+  HfsPlusItem& packed = AddHfsPlusFile(plan, kHfsPlusRootId, u"Packed", {});
   packed.ownerFlags = 0x20;
   packed.resource = Bytes(50, 'p');
   packed.compressedLength = 6000000000ull;
-  const uint32_t target = AddHfsPlusFile(spec, docs, u"Shared", Bytes(20, 'h')).id;
-  AddHfsPlusHardLink(spec, kHfsPlusRootId, u"Shared link", target);
-  return spec;
+  const uint32_t target = AddHfsPlusFile(plan, docs, u"Shared", Bytes(20, 'h')).id;
+  AddHfsPlusHardLink(plan, kHfsPlusRootId, u"Shared link", target);
+  return plan;
 }
 
 bool Write(const std::string& folder, const std::string& name, const Bytes& image) {
@@ -46,8 +46,8 @@ bool Write(const std::string& folder, const std::string& name, const Bytes& imag
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const std::string folder = argv[1];
-  HfsPlusSpec spec = Sample();
-  const Bytes plus = FlattenImage(BuildHfsPlusVolume(spec));
+  HfsPlusPlan plan = Sample();
+  const Bytes plus = FlattenImage(BuildHfsPlusVolume(plan));
   // A fork's length past 4 GB, though its extents hold a few blocks: the
   // data fork of the first file record, found by its type.
   Bytes huge = plus;
@@ -57,9 +57,9 @@ int main(int argc, char** argv) {
       break;
     }
   }
-  spec.hfsx = true;
-  const Bytes hfsx = FlattenImage(BuildHfsPlusVolume(spec));
-  HfsPlusSpec many;
+  plan.hfsx = true;
+  const Bytes hfsx = FlattenImage(BuildHfsPlusVolume(plan));
+  HfsPlusPlan many;
   many.blockBytes = 512;
   many.freeBlocks = 2;
   for (int i = 0; i < 120; ++i) AddHfsPlusFile(many, kHfsPlusRootId, u"File " + std::u16string(1, u'A' + i % 26) + std::u16string(i / 26 + 1, u'x'), {});

@@ -333,105 +333,105 @@ ForkPlace PlaceTree(Layout& layout, const BuiltTree& tree) {
 
 }  // namespace
 
-uint32_t AddHfsPlusFolder(HfsPlusSpec& spec, uint32_t parentId, const std::u16string& name, uint32_t modified) {
+uint32_t AddHfsPlusFolder(HfsPlusPlan& plan, uint32_t parentId, const std::u16string& name, uint32_t modified) {
   HfsPlusItem item;
-  item.id = kHfsPlusFirstUserId + static_cast<uint32_t>(spec.items.size());
+  item.id = kHfsPlusFirstUserId + static_cast<uint32_t>(plan.items.size());
   item.parentId = parentId;
   item.name = name;
   item.folder = true;
   item.created = item.modified = modified;
-  spec.items.push_back(item);
+  plan.items.push_back(item);
   return item.id;
 }
 
-HfsPlusItem& AddHfsPlusFile(HfsPlusSpec& spec, uint32_t parentId, const std::u16string& name, const Bytes& data,
+HfsPlusItem& AddHfsPlusFile(HfsPlusPlan& plan, uint32_t parentId, const std::u16string& name, const Bytes& data,
                             uint32_t modified) {
   HfsPlusItem item;
-  item.id = kHfsPlusFirstUserId + static_cast<uint32_t>(spec.items.size());
+  item.id = kHfsPlusFirstUserId + static_cast<uint32_t>(plan.items.size());
   item.parentId = parentId;
   item.name = name;
   item.data = data;
   item.dataLength = data.size();
   item.created = item.modified = modified;
-  spec.items.push_back(item);
-  return spec.items.back();
+  plan.items.push_back(item);
+  return plan.items.back();
 }
 
-void AddHfsPlusHardLink(HfsPlusSpec& spec, uint32_t parentId, const std::u16string& name, uint32_t targetId) {
+void AddHfsPlusHardLink(HfsPlusPlan& plan, uint32_t parentId, const std::u16string& name, uint32_t targetId) {
   static const std::u16string kPrivate(u"\0\0\0\0HFS+ Private Data", 21);
   uint32_t privateId = 0;
-  for (const HfsPlusItem& item : spec.items) {
+  for (const HfsPlusItem& item : plan.items) {
     if (item.folder && item.parentId == kHfsPlusRootId && item.name == kPrivate) privateId = item.id;
   }
-  if (privateId == 0) privateId = AddHfsPlusFolder(spec, kHfsPlusRootId, kPrivate);
+  if (privateId == 0) privateId = AddHfsPlusFolder(plan, kHfsPlusRootId, kPrivate);
   const size_t target = targetId - kHfsPlusFirstUserId;
   HfsPlusItem link;
   link.type = "hlnk";
   link.creator = "hfs+";
   link.special = targetId;
-  link.created = link.modified = spec.items[target].modified;
-  if (spec.items[target].parentId != privateId) {
+  link.created = link.modified = plan.items[target].modified;
+  if (plan.items[target].parentId != privateId) {
     // The file itself becomes the first link; its record moves to the private folder.
-    link.parentId = spec.items[target].parentId;
-    link.name = spec.items[target].name;
-    link.id = kHfsPlusFirstUserId + static_cast<uint32_t>(spec.items.size());
-    spec.items.push_back(link);
+    link.parentId = plan.items[target].parentId;
+    link.name = plan.items[target].name;
+    link.id = kHfsPlusFirstUserId + static_cast<uint32_t>(plan.items.size());
+    plan.items.push_back(link);
     const std::string number = "iNode" + std::to_string(targetId);
-    spec.items[target].parentId = privateId;
-    spec.items[target].name.assign(number.begin(), number.end());
-    spec.items[target].special = 1;
+    plan.items[target].parentId = privateId;
+    plan.items[target].name.assign(number.begin(), number.end());
+    plan.items[target].special = 1;
   }
   link.parentId = parentId;
   link.name = name;
-  link.id = kHfsPlusFirstUserId + static_cast<uint32_t>(spec.items.size());
-  spec.items.push_back(link);
-  ++spec.items[target].special;  // the link count
+  link.id = kHfsPlusFirstUserId + static_cast<uint32_t>(plan.items.size());
+  plan.items.push_back(link);
+  ++plan.items[target].special;  // the link count
 }
 
-HfsPlusSpec ManyFilesHfsPlusSpec(uint32_t files) {
-  HfsPlusSpec spec;
-  spec.volumeName = u"Photos";
-  spec.rootModified = 3697765567u;
+HfsPlusPlan ManyFilesHfsPlusPlan(uint32_t files) {
+  HfsPlusPlan plan;
+  plan.volumeName = u"Photos";
+  plan.rootModified = 3697765567u;
   std::vector<uint32_t> rolls;
   for (int year = 0; year < 10; ++year) {
     const std::string yearName = "Year " + std::to_string(2001 + year);
-    const uint32_t yearId = AddHfsPlusFolder(spec, kHfsPlusRootId, std::u16string(yearName.begin(), yearName.end()),
+    const uint32_t yearId = AddHfsPlusFolder(plan, kHfsPlusRootId, std::u16string(yearName.begin(), yearName.end()),
                                              3000000000u + year * 31536000u);
     for (int roll = 0; roll < 100; ++roll) {
       char name[32];
       snprintf(name, sizeof name, "Roll %03d", roll);
       std::u16string rollName(name, name + strlen(name));
       if (roll % 10 == 9) rollName += u" été";
-      rolls.push_back(AddHfsPlusFolder(spec, yearId, rollName, 3000000000u + year * 31536000u + roll * 86400u));
+      rolls.push_back(AddHfsPlusFolder(plan, yearId, rollName, 3000000000u + year * 31536000u + roll * 86400u));
     }
   }
   for (uint32_t i = 0; i < files; ++i) {
     char name[32];
     snprintf(name, sizeof name, "IMG_%05u.JPG", i);
     const uint32_t roll = i % static_cast<uint32_t>(rolls.size());
-    HfsPlusItem& file = AddHfsPlusFile(spec, rolls[roll], std::u16string(name, name + strlen(name)), {},
+    HfsPlusItem& file = AddHfsPlusFile(plan, rolls[roll], std::u16string(name, name + strlen(name)), {},
                                        3000000000u + i * 6007u);
     file.dataLength = 1 + i * 7919u % 8192;
     file.type = "JPEG";
     file.creator = "8BIM";
   }
-  return spec;
+  return plan;
 }
 
-SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {
+SparseImage BuildHfsPlusVolume(const HfsPlusPlan& plan) {
   HfsPlusItem root;
   root.id = kHfsPlusRootId;
   root.parentId = 1;
-  root.name = spec.volumeName;
+  root.name = plan.volumeName;
   root.folder = true;
-  root.created = root.modified = spec.rootModified;
+  root.created = root.modified = plan.rootModified;
   std::vector<HfsPlusItem> items = {root};
-  items.insert(items.end(), spec.items.begin(), spec.items.end());
+  items.insert(items.end(), plan.items.begin(), plan.items.end());
 
   Layout layout;
-  layout.blockBytes = spec.blockBytes;
+  layout.blockBytes = plan.blockBytes;
   // Boot blocks and the header: the first 1,536 bytes.
-  layout.Take((kHeaderOffset + kHeaderBytes + spec.blockBytes - 1) / spec.blockBytes);
+  layout.Take((kHeaderOffset + kHeaderBytes + plan.blockBytes - 1) / plan.blockBytes);
 
   // Files first, so that their fragments leave gaps in the volume.
   std::map<uint32_t, uint32_t> valence;
@@ -460,12 +460,12 @@ SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {
     keyed.push_back({{item.id, u""}, TreeRecord{CatalogKey(item.id, u""), ThreadRecord(item.folder, item.parentId, item.name)}});
   }
   std::stable_sort(keyed.begin(), keyed.end(),
-                   [&spec](const auto& a, const auto& b) { return CatalogKeyLess(a.first, b.first, spec.hfsx); });
+                   [&plan](const auto& a, const auto& b) { return CatalogKeyLess(a.first, b.first, plan.hfsx); });
   std::vector<TreeRecord> catalogRecords;
   for (auto& k : keyed) catalogRecords.push_back(std::move(k.second));
   const BuiltTree catalog =
-      BuildTree(catalogRecords, spec.catalogNodeBytes, 516, 6, spec.hfsx ? 0xBC : 0xCF, 8, spec.catalogLeavesBackward);
-  const BuiltTree extents = BuildTree(overflow, spec.extentsNodeBytes, 10, 2, 0, 8, false);
+      BuildTree(catalogRecords, plan.catalogNodeBytes, 516, 6, plan.hfsx ? 0xBC : 0xCF, 8, plan.catalogLeavesBackward);
+  const BuiltTree extents = BuildTree(overflow, plan.extentsNodeBytes, 10, 2, 0, 8, false);
   const ForkPlace extentsFork = PlaceTree(layout, extents);
   const ForkPlace catalogFork = PlaceTree(layout, catalog);
   // "com.apple.decmpfs" of each compressed file: inline data holding the
@@ -494,18 +494,18 @@ SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {
   if (!attributes.empty()) attributesFork = PlaceTree(layout, BuildTree(attributes, 4096, 266, 6, 0, 8, false));
 
   // The allocation bitmap, the spare blocks and the alternate header's block.
-  const uint32_t bitmapBlocks = (layout.next + spec.freeBlocks + 16) / (8 * spec.blockBytes) + 1;
-  const uint32_t dataEnd = layout.next + bitmapBlocks + spec.freeBlocks;
-  const uint32_t tailBlocks = (1024 + spec.blockBytes - 1) / spec.blockBytes + 1;
+  const uint32_t bitmapBlocks = (layout.next + plan.freeBlocks + 16) / (8 * plan.blockBytes) + 1;
+  const uint32_t dataEnd = layout.next + bitmapBlocks + plan.freeBlocks;
+  const uint32_t tailBlocks = (1024 + plan.blockBytes - 1) / plan.blockBytes + 1;
   const uint32_t totalBlocks = dataEnd + tailBlocks;
   const Extent bitmapExtent = layout.Take(bitmapBlocks);
-  Bytes bitmap(static_cast<size_t>(bitmapBlocks) * spec.blockBytes);
+  Bytes bitmap(static_cast<size_t>(bitmapBlocks) * plan.blockBytes);
   // The blocks taken, and the last ones (the alternate header's).
   layout.taken.push_back(Extent{totalBlocks - tailBlocks, tailBlocks});
   for (const Extent& e : layout.taken) {
     for (uint32_t b = e.start; b < e.start + e.count; ++b) bitmap[b / 8] |= static_cast<uint8_t>(0x80 >> (b % 8));
   }
-  layout.pieces.emplace_back(static_cast<uint64_t>(bitmapExtent.start) * spec.blockBytes, bitmap);
+  layout.pieces.emplace_back(static_cast<uint64_t>(bitmapExtent.start) * plan.blockBytes, bitmap);
   ForkPlace allocationFork;
   allocationFork.length = bitmap.size();
   allocationFork.extents.push_back(bitmapExtent);
@@ -514,20 +514,20 @@ SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {
 
   Bytes header(kHeaderBytes);
   header[0] = 'H';
-  header[1] = spec.hfsx ? 'X' : '+';
-  PutBE16(header, 2, spec.hfsx ? 5 : 4);
+  header[1] = plan.hfsx ? 'X' : '+';
+  PutBE16(header, 2, plan.hfsx ? 5 : 4);
   PutBE32(header, 4, 0x00000100);  // unmounted cleanly
   PutCode(header, 8, "10.0");
-  PutBE32(header, 16, spec.created);
-  PutBE32(header, 20, spec.created);
+  PutBE32(header, 16, plan.created);
+  PutBE32(header, 20, plan.created);
   PutBE32(header, 32, files);
   PutBE32(header, 36, folders);
-  PutBE32(header, 40, spec.blockBytes);
+  PutBE32(header, 40, plan.blockBytes);
   PutBE32(header, 44, totalBlocks);
   PutBE32(header, 48, totalBlocks - usedBlocks);
   PutBE32(header, 52, layout.next);
-  PutBE32(header, 56, spec.blockBytes);
-  PutBE32(header, 60, spec.blockBytes);
+  PutBE32(header, 56, plan.blockBytes);
+  PutBE32(header, 60, plan.blockBytes);
   PutBE32(header, 64, kHfsPlusFirstUserId + static_cast<uint32_t>(items.size()) + 1);
   PutBE32(header, 68, 1);
   PutBE32(header, 76, 1);  // the Mac Roman encoding was used
@@ -536,7 +536,7 @@ SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec) {
   PutForkData(header, 272, catalogFork);
   PutForkData(header, 352, attributesFork);
   SparseImage image;
-  image.size = static_cast<uint64_t>(totalBlocks) * spec.blockBytes;
+  image.size = static_cast<uint64_t>(totalBlocks) * plan.blockBytes;
   image.pieces = std::move(layout.pieces);
   image.pieces.emplace_back(kHeaderOffset, header);
   image.pieces.emplace_back(image.size - 1024, header);

@@ -38,7 +38,7 @@ struct HfsPlusItem {
   uint16_t fileMode = 0;        // 0: 0644 for files, 0755 for folders
 };
 
-struct HfsPlusSpec {
+struct HfsPlusPlan {
   std::u16string volumeName = u"Untitled";
   bool hfsx = false;
   uint32_t blockBytes = 4096;
@@ -57,20 +57,20 @@ struct SparseImage {
   std::vector<std::pair<uint64_t, Bytes>> pieces;
 };
 
-// Adds a folder or a file to spec and returns its id (ids count from 16).
-uint32_t AddHfsPlusFolder(HfsPlusSpec& spec, uint32_t parentId, const std::u16string& name, uint32_t modified = 0);
-HfsPlusItem& AddHfsPlusFile(HfsPlusSpec& spec, uint32_t parentId, const std::u16string& name, const Bytes& data,
+// Adds a folder or a file to plan and returns its id (ids count from 16).
+uint32_t AddHfsPlusFolder(HfsPlusPlan& plan, uint32_t parentId, const std::u16string& name, uint32_t modified = 0);
+HfsPlusItem& AddHfsPlusFile(HfsPlusPlan& plan, uint32_t parentId, const std::u16string& name, const Bytes& data,
                             uint32_t modified = 0);
-// A hard link to target (a file of spec) named name in parentId: the target
+// A hard link to target (a file of plan) named name in parentId: the target
 // moves into the private folder as "iNode<number>", as Mac OS X keeps it.
-void AddHfsPlusHardLink(HfsPlusSpec& spec, uint32_t parentId, const std::u16string& name, uint32_t targetId);
+void AddHfsPlusHardLink(HfsPlusPlan& plan, uint32_t parentId, const std::u16string& name, uint32_t targetId);
 
 // A photo library of `files` files: ten year folders, a hundred rolls in
 // each, the files spread evenly over the rolls, with data lengths of up to
 // 8 KB (left sparse), dates over twenty years and some names decomposed.
-HfsPlusSpec ManyFilesHfsPlusSpec(uint32_t files);
+HfsPlusPlan ManyFilesHfsPlusPlan(uint32_t files);
 
-SparseImage BuildHfsPlusVolume(const HfsPlusSpec& spec);
+SparseImage BuildHfsPlusVolume(const HfsPlusPlan& plan);
 // The volume as bytes in memory (for volumes without sparse files).
 Bytes FlattenImage(const SparseImage& image);
 // Writes the image to path, leaving holes where it holds zeros.

@@ -23,32 +23,32 @@ using Names = std::vector<std::string>;
 // 2021-03-05 05:06:07 UTC in seconds since 1904.
 const uint32_t kMarch2021 = 3697765567u;
 
-Volume* OpenSpec(const ScratchDir& dir, const HfsPlusSpec& spec, int flags = OpenUtf8Names) {
+Volume* OpenPlan(const ScratchDir& dir, const HfsPlusPlan& plan, int flags = OpenUtf8Names) {
   const std::string path = dir.File("plus.img");
-  if (!WriteSparseImage(path, BuildHfsPlusVolume(spec))) return nullptr;
+  if (!WriteSparseImage(path, BuildHfsPlusVolume(plan))) return nullptr;
   return OpenVolume(KindImageFile, reinterpret_cast<uintptr_t>(path.c_str()), OpenReadOnly | flags);
 }
 
 // Disk holds Letters (with Old and the file Draft), ReadMe (TEXT/ttxt,
 // 5,000 bytes and a resource fork) and Icon (a resource fork only).
 struct Sample {
-  HfsPlusSpec spec;
+  HfsPlusPlan plan;
   uint32_t letters, old;
   Bytes readMe = PatternBytes(5000, 1), resource = PatternBytes(300, 2), icon = PatternBytes(700, 3);
 };
 
 Sample MakeSample() {
   Sample s;
-  s.spec.volumeName = u"Disk";
-  s.spec.rootModified = kMarch2021;
-  s.letters = AddHfsPlusFolder(s.spec, kHfsPlusRootId, u"Letters", kMarch2021 + 60);
-  s.old = AddHfsPlusFolder(s.spec, s.letters, u"Old");
-  AddHfsPlusFile(s.spec, s.letters, u"Draft", PatternBytes(10, 4));
-  HfsPlusItem& readMe = AddHfsPlusFile(s.spec, kHfsPlusRootId, u"ReadMe", s.readMe, kMarch2021);
+  s.plan.volumeName = u"Disk";
+  s.plan.rootModified = kMarch2021;
+  s.letters = AddHfsPlusFolder(s.plan, kHfsPlusRootId, u"Letters", kMarch2021 + 60);
+  s.old = AddHfsPlusFolder(s.plan, s.letters, u"Old");
+  AddHfsPlusFile(s.plan, s.letters, u"Draft", PatternBytes(10, 4));
+  HfsPlusItem& readMe = AddHfsPlusFile(s.plan, kHfsPlusRootId, u"ReadMe", s.readMe, kMarch2021);
   readMe.type = "TEXT";
   readMe.creator = "ttxt";
   readMe.resource = s.resource;
-  HfsPlusItem& icon = AddHfsPlusFile(s.spec, kHfsPlusRootId, u"Icon", {});
+  HfsPlusItem& icon = AddHfsPlusFile(s.plan, kHfsPlusRootId, u"Icon", {});
   icon.resource = s.icon;
   return s;
 }
@@ -56,7 +56,7 @@ Sample MakeSample() {
 TEST(HfsPlusListing, TopHoldsTheRootFolderAndFilesCarryTheirForks) {
   ScratchDir dir;
   const Sample s = MakeSample();
-  Volume* volume = OpenSpec(dir, s.spec);
+  Volume* volume = OpenPlan(dir, s.plan);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(FormatHfsPlus, volume->format);
   std::vector<DirEntry> top = ListEntries(volume, "");
@@ -112,16 +112,16 @@ TEST(HfsPlusListing, TopHoldsTheRootFolderAndFilesCarryTheirForks) {
 
 TEST(HfsPlusListing, NamesInUtf8AndInTheAnsiCodePage) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
   // Stored decomposed, as Mac OS stores them: e and a combining acute accent.
-  const uint32_t cafe = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Cafe\u0301");
-  AddHfsPlusFile(spec, cafe, u"A\u0308 \u0160 \u20AC", PatternBytes(3, 2));
-  AddHfsPlusFile(spec, cafe, std::u16string(200, u'\u00E9'), {});  // 400 bytes of UTF-8, id 0x12
-  AddHfsPlusFile(spec, cafe, u"\u03A9mega \u6F22\u5B57", PatternBytes(3, 1));
-  AddHfsPlusFile(spec, cafe, u"\U0001F600", {});  // beyond the BMP
+  const uint32_t cafe = AddHfsPlusFolder(plan, kHfsPlusRootId, u"Cafe\u0301");
+  AddHfsPlusFile(plan, cafe, u"A\u0308 \u0160 \u20AC", PatternBytes(3, 2));
+  AddHfsPlusFile(plan, cafe, std::u16string(200, u'\u00E9'), {});  // 400 bytes of UTF-8, id 0x12
+  AddHfsPlusFile(plan, cafe, u"\u03A9mega \u6F22\u5B57", PatternBytes(3, 1));
+  AddHfsPlusFile(plan, cafe, u"\U0001F600", {});  // beyond the BMP
 
-  Volume* utf8 = OpenSpec(dir, spec);
+  Volume* utf8 = OpenPlan(dir, plan);
   ASSERT_NE(nullptr, utf8);
   ASSERT_EQ(1u, ListEntries(utf8, "").size());
   EXPECT_EQ((Names{"Cafe\xCC\x81"}), EntryNames(ListEntries(utf8, "Disk:")));
@@ -134,7 +134,7 @@ TEST(HfsPlusListing, NamesInUtf8AndInTheAnsiCodePage) {
   CloseVolume(utf8);
 
   // The browser's names: composed where the code page has the letter, '?' for the rest.
-  Volume* ansi = OpenSpec(dir, spec, 0);
+  Volume* ansi = OpenPlan(dir, plan, 0);
   ASSERT_NE(nullptr, ansi);
   ASSERT_EQ(1u, ListEntries(ansi, "").size());
   EXPECT_EQ((Names{"Caf\xE9"}), EntryNames(ListEntries(ansi, "Disk:")));
@@ -159,13 +159,13 @@ TEST(HfsPlusListing, NamesInUtf8AndInTheAnsiCodePage) {
 // when a folder is entered by its entry, as the browser does with its rows.
 TEST(HfsPlusListing, FoldersShownAlikeAreEnteredByTheirEntry) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  const uint32_t first = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0100");
-  const uint32_t second = AddHfsPlusFolder(spec, kHfsPlusRootId, u"\u0101");
-  AddHfsPlusFile(spec, first, u"In first", {});
-  AddHfsPlusFile(spec, second, u"In second", {});
-  Volume* volume = OpenSpec(dir, spec, 0);
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  const uint32_t first = AddHfsPlusFolder(plan, kHfsPlusRootId, u"\u0100");
+  const uint32_t second = AddHfsPlusFolder(plan, kHfsPlusRootId, u"\u0101");
+  AddHfsPlusFile(plan, first, u"In first", {});
+  AddHfsPlusFile(plan, second, u"In second", {});
+  Volume* volume = OpenPlan(dir, plan, 0);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   const std::vector<DirEntry> top = ListEntries(volume, "Disk:");
@@ -187,15 +187,15 @@ TEST(HfsPlusListing, FoldersShownAlikeAreEnteredByTheirEntry) {
 
 TEST(HfsPlusListing, HardLinksStandForTheirTargetAndThePrivateFolderIsHidden) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  const uint32_t docs = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Docs");
-  HfsPlusItem& target = AddHfsPlusFile(spec, docs, u"Report", PatternBytes(9000, 5), kMarch2021);
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  const uint32_t docs = AddHfsPlusFolder(plan, kHfsPlusRootId, u"Docs");
+  HfsPlusItem& target = AddHfsPlusFile(plan, docs, u"Report", PatternBytes(9000, 5), kMarch2021);
   target.type = "TEXT";
   target.creator = "R*ch";
   const uint32_t targetId = target.id;
-  AddHfsPlusHardLink(spec, kHfsPlusRootId, u"Report link", targetId);
-  Volume* volume = OpenSpec(dir, spec);
+  AddHfsPlusHardLink(plan, kHfsPlusRootId, u"Report link", targetId);
+  Volume* volume = OpenPlan(dir, plan);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   // The private folder ("\0\0\0\0HFS+ Private Data") is neither listed nor reached.
@@ -219,23 +219,23 @@ TEST(HfsPlusListing, HardLinksStandForTheirTargetAndThePrivateFolderIsHidden) {
 // the folder once by its id.
 TEST(HfsPlusListing, FolderHardLinksStandForTheirFolder) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  const uint32_t hidden = AddHfsPlusFolder(spec, kHfsPlusRootId, u".HFS+ Private Directory Data\r");
-  const uint32_t target = AddHfsPlusFolder(spec, hidden, u"dir_77", kMarch2021);
-  AddHfsPlusFile(spec, target, u"Inside", PatternBytes(30, 3));
-  const uint32_t backups = AddHfsPlusFolder(spec, kHfsPlusRootId, u"Backups");
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  const uint32_t hidden = AddHfsPlusFolder(plan, kHfsPlusRootId, u".HFS+ Private Directory Data\r");
+  const uint32_t target = AddHfsPlusFolder(plan, hidden, u"dir_77", kMarch2021);
+  AddHfsPlusFile(plan, target, u"Inside", PatternBytes(30, 3));
+  const uint32_t backups = AddHfsPlusFolder(plan, kHfsPlusRootId, u"Backups");
   for (const char16_t* name : {u"Monday", u"Tuesday"}) {
-    HfsPlusItem& link = AddHfsPlusFile(spec, backups, name, {});
+    HfsPlusItem& link = AddHfsPlusFile(plan, backups, name, {});
     link.type = "fdrp";
     link.creator = "MACS";
     link.special = 77;
   }
-  HfsPlusItem& broken = AddHfsPlusFile(spec, backups, u"Gone", {});
+  HfsPlusItem& broken = AddHfsPlusFile(plan, backups, u"Gone", {});
   broken.type = "fdrp";
   broken.creator = "MACS";
   broken.special = 78;  // names no folder: stays the small file it is
-  Volume* volume = OpenSpec(dir, spec);
+  Volume* volume = OpenPlan(dir, plan);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   EXPECT_EQ((Names{"Backups"}), EntryNames(ListEntries(volume, "Disk:")));
@@ -255,16 +255,16 @@ TEST(HfsPlusListing, FolderHardLinksStandForTheirFolder) {
 
 TEST(HfsPlusReading, ForksThroughTheExtentsOverflowFileAndPast4GB) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  spec.blockBytes = 512;
-  spec.extentsNodeBytes = 512;  // overflow records spread over several nodes and an index
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  plan.blockBytes = 512;
+  plan.extentsNodeBytes = 512;  // overflow records spread over several nodes and an index
   const Bytes scattered = PatternBytes(512 * 100, 6);
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"Scattered", scattered).fragmentBlocks = 1;  // 100 extents
-  HfsPlusItem& large = AddHfsPlusFile(spec, kHfsPlusRootId, u"Large", PatternBytes(4096, 7));
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"Scattered", scattered).fragmentBlocks = 1;  // 100 extents
+  HfsPlusItem& large = AddHfsPlusFile(plan, kHfsPlusRootId, u"Large", PatternBytes(4096, 7));
   large.dataLength = (5ull << 30) + 1000;
   large.dataTail = PatternBytes(3000, 8);
-  Volume* volume = OpenSpec(dir, spec);
+  Volume* volume = OpenPlan(dir, plan);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   const std::vector<DirEntry> files = ListEntries(volume, "Disk:");
@@ -297,17 +297,17 @@ TEST(HfsPlusReading, ForksThroughTheExtentsOverflowFileAndPast4GB) {
 
 TEST(HfsPlusReading, CompressedFilesAreListedButNotRead) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  HfsPlusItem& packed = AddHfsPlusFile(spec, kHfsPlusRootId, u"Packed", {});
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  HfsPlusItem& packed = AddHfsPlusFile(plan, kHfsPlusRootId, u"Packed", {});
   packed.ownerFlags = 0x20;
   packed.resource = PatternBytes(600, 9);  // what Mac OS X keeps there is compressed data, not the file
   packed.compressedLength = 5000000000ull;
-  HfsPlusItem& unsized = AddHfsPlusFile(spec, kHfsPlusRootId, u"Unsized", {});
+  HfsPlusItem& unsized = AddHfsPlusFile(plan, kHfsPlusRootId, u"Unsized", {});
   unsized.ownerFlags = 0x20;
   unsized.resource = PatternBytes(70, 9);
-  AddHfsPlusFile(spec, kHfsPlusRootId, u"Plain", PatternBytes(10, 1));
-  Volume* volume = OpenSpec(dir, spec);
+  AddHfsPlusFile(plan, kHfsPlusRootId, u"Plain", PatternBytes(10, 1));
+  Volume* volume = OpenPlan(dir, plan);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   const std::vector<DirEntry> files = ListEntries(volume, "Disk:");
@@ -334,31 +334,31 @@ TEST(HfsPlusReading, CompressedFilesAreListedButNotRead) {
 
 TEST(HfsPlusListing, KeyOrderOfRelinkedLeavesAndCaseOnHfsx) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  spec.catalogNodeBytes = 512;  // a few records a node: many leaves
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  plan.catalogNodeBytes = 512;  // a few records a node: many leaves
   Names expected;
   for (int i = 0; i < 40; ++i) {
     char name[8];
     snprintf(name, sizeof name, "F%02d", i);
-    AddHfsPlusFile(spec, kHfsPlusRootId, std::u16string(name, name + 3), {});
+    AddHfsPlusFile(plan, kHfsPlusRootId, std::u16string(name, name + 3), {});
     expected.push_back(name);
   }
-  spec.catalogLeavesBackward = true;
-  Volume* volume = OpenSpec(dir, spec);
+  plan.catalogLeavesBackward = true;
+  Volume* volume = OpenPlan(dir, plan);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   EXPECT_EQ(expected, EntryNames(ListEntries(volume, "Disk:")));
   CloseVolume(volume);
 
   // HFSX tells names apart by case.
-  HfsPlusSpec hfsx;
+  HfsPlusPlan hfsx;
   hfsx.hfsx = true;
   hfsx.volumeName = u"X";
   AddHfsPlusFolder(hfsx, kHfsPlusRootId, u"Mail");
   const uint32_t lower = AddHfsPlusFolder(hfsx, kHfsPlusRootId, u"mail");
   AddHfsPlusFile(hfsx, lower, u"note", {});
-  volume = OpenSpec(dir, hfsx);
+  volume = OpenPlan(dir, hfsx);
   ASSERT_NE(nullptr, volume);
   ASSERT_EQ(1u, ListEntries(volume, "").size());
   EXPECT_EQ((Names{"Mail", "mail"}), EntryNames(ListEntries(volume, "X:")));
@@ -390,10 +390,10 @@ std::vector<std::string> ListTop(const ScratchDir& dir, const Bytes& image) {
 
 TEST(HfsPlusDamage, DamagedCatalogsListWhatTheyCanAndNoMore) {
   ScratchDir dir;
-  HfsPlusSpec spec;
-  spec.volumeName = u"Disk";
-  for (const char16_t* name : {u"A", u"B", u"C"}) AddHfsPlusFile(spec, kHfsPlusRootId, name, PatternBytes(100, 1));
-  const Bytes image = FlattenImage(BuildHfsPlusVolume(spec));
+  HfsPlusPlan plan;
+  plan.volumeName = u"Disk";
+  for (const char16_t* name : {u"A", u"B", u"C"}) AddHfsPlusFile(plan, kHfsPlusRootId, name, PatternBytes(100, 1));
+  const Bytes image = FlattenImage(BuildHfsPlusVolume(plan));
   ASSERT_EQ((Names{"Disk", "A", "B", "C"}), ListTop(dir, image));
   const size_t header = CatalogNodeAt(image, 0);
   const size_t leaf = CatalogNodeAt(image, Be32At(image, header + 24));

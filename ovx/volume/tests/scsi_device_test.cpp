@@ -342,17 +342,17 @@ TEST_P(ScsiDevice, HfsCdromListsAndReadsLikeItsImageFile) {
   PutEmptyExtentsTree(hfs, layout);
   Bytes readMe(2500);
   for (size_t i = 0; i < readMe.size(); ++i) readMe[i] = static_cast<uint8_t>(i * 13 + i / 256);
-  HfsFileSpec readMeSpec;
-  readMeSpec.fileId = 20;
-  readMeSpec.dataLength = 2500;
-  readMeSpec.dataExtents = {40, 3};
-  HfsFileSpec oldSpec;
-  oldSpec.fileId = 21;
+  HfsFileSpec readMeFile;
+  readMeFile.fileId = 20;
+  readMeFile.dataLength = 2500;
+  readMeFile.dataExtents = {40, 3};
+  HfsFileSpec oldFile;
+  oldFile.fileId = 21;
   PutCatalogNode(hfs, layout, 0, MakeBTreeHeaderNode(3));
   PutCatalogNode(hfs, layout, 1,
                  MakeBTreeNode(0xFF, {HfsFolderRecord(1, "Orvanta CD", 2), HfsThreadRecord(2, 1, "Orvanta CD"),
-                                      HfsFolderRecord(2, "Letters", 16), HfsFileRecord(2, "ReadMe", readMeSpec),
-                                      HfsFileRecord(16, "Old", oldSpec)}));
+                                      HfsFolderRecord(2, "Letters", 16), HfsFileRecord(2, "ReadMe", readMeFile),
+                                      HfsFileRecord(16, "Old", oldFile)}));
   PutForkBytes(hfs, layout, {40, 3}, 0, readMe);
   const uint32_t hfsStart = 97, hfsBlocks = 1600, totalBlocks = 1700;
   const Bytes disk = MakePartitionedDisk(totalBlocks, UsualPartitionMap(hfsStart, hfsBlocks), {Bytes(), Bytes(), hfs});
