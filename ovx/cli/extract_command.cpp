@@ -20,8 +20,6 @@ namespace {
 // Progress is worth showing only where an extraction takes a while.
 const uint64_t kLargeVolumeBytes = 32ull << 20;
 const uint64_t kProgressStepBytes = 16ull << 20;
-// Forks read piece by piece are written in pieces of this size.
-const uint32_t kStreamPieceBytes = 1u << 20;
 
 struct Extraction {
   Volume* volume;
@@ -110,7 +108,7 @@ bool StreamDataFork(Extraction* x, const MacFileInfo& info, const std::string& p
   HeapBlock piece;
   *length = 0;
   *whole = false;
-  if (!piece.Allocate(kStreamPieceBytes)) {
+  if (!piece.Allocate(kHostFilePieceBytes)) {
     CloseMacForkReader(&reader);
     *reason = "out of memory";
     return true;

@@ -20,9 +20,6 @@ const char kExists[] = "it exists (--force overwrites it)";
 const char kLink[] = "a link stands there";
 const char kNotFolder[] = "a file of that name stands there";
 
-// Files are written a piece at a time, however their bytes come.
-const size_t kPieceBytes = 1u << 20;
-
 bool IsZero(const FILETIME& time) { return time.dwLowDateTime == 0 && time.dwHighDateTime == 0; }
 
 #ifdef _WIN32
@@ -92,7 +89,7 @@ std::string WriteHostFileFrom(const std::string& path, uint64_t length, const Ho
   std::string reason;
   for (uint64_t done = 0; done < length && reason.empty();) {
     const uint8_t* data = nullptr;
-    const size_t wanted = length - done > kPieceBytes ? kPieceBytes : static_cast<size_t>(length - done);
+    const size_t wanted = length - done > kHostFilePieceBytes ? kHostFilePieceBytes : static_cast<size_t>(length - done);
     const DWORD piece = static_cast<DWORD>(source(done, wanted, &data));
     if (piece == 0) break;
     DWORD written = 0;
@@ -139,7 +136,7 @@ std::string WriteHostFileFrom(const std::string& path, uint64_t length, const Ho
   size_t have = 0;  // bytes of data not yet written
   for (uint64_t done = 0; done < length && reason.empty();) {
     if (have == 0) {
-      have = source(done, length - done > kPieceBytes ? kPieceBytes : static_cast<size_t>(length - done), &data);
+      have = source(done, length - done > kHostFilePieceBytes ? kHostFilePieceBytes : static_cast<size_t>(length - done), &data);
       if (have == 0) break;
     }
     const ssize_t written = write(fd, data, have);

@@ -29,6 +29,10 @@ struct HostFileTime {
 std::string WriteHostFile(const std::string& path, const uint8_t* data, size_t length, bool force,
                           const HostFileTime& modified);
 
+// WriteHostFileFrom asks its source for at most this many bytes at a time,
+// so a source may serve them from a buffer of this size.
+const size_t kHostFilePieceBytes = 1u << 20;
+
 // Gives the bytes of a file being written from offset on, at most `bytes`
 // of them: sets *data to them and returns how many there are, fewer than
 // asked for (0 too) when no more can be had.
