@@ -14,10 +14,6 @@ enum {
   kMaxAbortWaitMs = 2000,
 };
 
-// One transfer may not exceed what a signed 32-bit length holds: far above
-// any request OVX makes, and a size that cannot wrap.
-const uint64_t kMaxTransferBytes = INT32_MAX;
-
 // Polls the status until it leaves SS_PENDING; false when limitMs ran out first.
 bool AwaitStatus(const volatile BYTE* status, DWORD limitMs, bool sleepBetweenLooks) {
   const DWORD started = GetTickCount();
@@ -52,7 +48,7 @@ int SendAspiCommand(const ScsiAddress& unit, const ScsiCommand& command, bool sl
   // The data goes through room in one block with the request, never the
   // caller's buffer: a layer that completes a command after it was given up
   // writes into that room, and the block is then kept.
-  if (command.dataLength > kMaxTransferBytes) return 0;
+  if (command.dataLength > kMaxScsiTransferBytes) return 0;
   BYTE* data = nullptr;
   BYTE* block = AllocateCommandBlock(sizeof(SRB_ExecSCSICmd), command.dataLength, &data);
   if (!block) return 0;

@@ -15,10 +15,6 @@ enum {
   kMaxInquiryBytes = 0xFF,  // the allocation length is one byte
 };
 
-// One transfer may not exceed what a signed 32-bit length holds: far above
-// any request OVX makes, and a size that cannot wrap.
-const uint64_t kMaxTransferBytes = INT32_MAX;
-
 void PutBE32(uint8_t* p, uint32_t value) {
   p[0] = static_cast<uint8_t>(value >> 24);
   p[1] = static_cast<uint8_t>(value >> 16);
@@ -58,7 +54,7 @@ int SendScsiReadCapacity(ScsiSendFunction send, const ScsiAddress& unit, uint8_t
 int SendScsiBlocks(ScsiSendFunction send, const ScsiAddress& unit, bool write, uint32_t firstBlock,
                    uint32_t blockCount, uint8_t* buffer, uint32_t blockLength) {
   const uint64_t bytes = static_cast<uint64_t>(blockCount) * blockLength;
-  if (!buffer || blockCount == 0 || blockLength == 0 || bytes > kMaxTransferBytes ||
+  if (!buffer || blockCount == 0 || blockLength == 0 || bytes > kMaxScsiTransferBytes ||
       static_cast<uint64_t>(firstBlock) + blockCount - 1 > UINT32_MAX) {
     return 0;
   }

@@ -37,6 +37,10 @@ enum {
   kMaxLongScsiBlocks = 0xFFFF,       // the 10-byte forms carry it in two
 };
 
+// One command's data may not exceed what a signed 32-bit length holds: far
+// above any request OVX makes, and a size that cannot wrap.
+const uint64_t kMaxScsiTransferBytes = INT32_MAX;
+
 // INQUIRY for length bytes (at most 255) into buffer, zero-filled first.
 // Non-zero when the command completed.
 int SendScsiInquiry(ScsiSendFunction send, const ScsiAddress& unit, uint8_t* buffer, uint32_t length);
