@@ -35,24 +35,26 @@ uint64_t EntryDataBufferBytes(Volume* volume, const DirEntry* entry) {
 
 uint32_t EntryDataLength(Volume* volume, const DirEntry* entry) {
   if (!entry) return 0;
-  if (volume && FormatRow(volume->format).dataLength) return FormatRow(volume->format).dataLength(volume, entry);
+  const auto dataLength = volume ? FormatRow(volume->format).dataLength : nullptr;
+  if (dataLength) return dataLength(volume, entry);
   return entry->dataSize != 0 ? entry->dataSize : entry->size;
 }
 
 void EntrySizes(Volume* volume, const DirEntry* entry, uint64_t* size, uint64_t* dataSize) {
   *size = entry->size;
   *dataSize = entry->dataSize;
-  if (volume && FormatRow(volume->format).entrySizes) FormatRow(volume->format).entrySizes(volume, entry, size, dataSize);
+  const auto entrySizes = volume ? FormatRow(volume->format).entrySizes : nullptr;
+  if (entrySizes) entrySizes(volume, entry, size, dataSize);
 }
 
 int EnterListedFolder(Volume* volume, const char* path, const DirEntry* folder) {
-  if (!volume || !path || !folder || !(folder->attributes & kDirEntryFolder) || !FormatRow(volume->format).enterFolder) {
-    return 0;
-  }
-  return FormatRow(volume->format).enterFolder(volume, path, folder);
+  if (!volume || !path || !folder || !(folder->attributes & kDirEntryFolder)) return 0;
+  const auto enterFolder = FormatRow(volume->format).enterFolder;
+  return enterFolder ? enterFolder(volume, path, folder) : 0;
 }
 
 int EntryDataReadable(Volume* volume, const DirEntry* entry) {
-  if (!volume || !entry || !FormatRow(volume->format).entryReadable) return 1;
-  return FormatRow(volume->format).entryReadable(volume, entry);
+  if (!volume || !entry) return 1;
+  const auto entryReadable = FormatRow(volume->format).entryReadable;
+  return entryReadable ? entryReadable(volume, entry) : 1;
 }
